@@ -1,0 +1,49 @@
+// The per-pixel colour operations shared by both methods, the colour-only refresh and the
+// filter chooser's thumbnails: tone curve, colour balance, hue shift and the monochrome and
+// sepia conversions of the colour filter.
+#pragma once
+
+#include <cstdint>
+
+#include "colour/curve_table.h"
+
+namespace qorva {
+
+struct ColorPassParams {
+    bool curvesOn = false;
+    bool balanceOn = false;
+    bool hueShiftOn = false;
+    int filterMode = 0;
+    const CurveTables* curves = nullptr;  // null reads the neutral tables
+};
+
+// r, g, b in/out on the 0..255 scale (values may leave it until the output clamp).
+void ColorPass(float& r, float& g, float& b, const ColorPassParams& params);
+
+// Inputs of the per-pixel chain that runs after a pipeline has scaled a pixel by its luminance
+// ratio. Method 0 runs brightness and saturation and tests that all channels are positive
+// before the vivid step; method 1 does neither.
+struct ColorChainParams {
+    float vivid = 0;             // V, 0..1
+    float gamma = 1;             // gamma; 1 skips the power
+    float brightnessBlend = 0;   // b, method 0 only
+    float saturationFactor = 1;  // s, method 0 only
+    bool contrastMethod = true;  // true: method 0 rules; false: method 1 rules
+    ColorPassParams pass;
+};
+
+// Per-run constants of the chain, computed once (1/gamma and friends) so the pixel loop
+// allocates and recomputes nothing.
+class ColorChain {
+public:
+    explicit ColorChain(const ColorChainParams& params);
+    // r, g, b on the 0..1 scale; writes three clamped, truncated bytes.
+    void run(float r, float g, float b, std::uint8_t* out) const;
+
+private:
+    ColorChainParams p_;
+    float invGamma_;
+    bool passActive_;
+};
+
+}  // namespace qorva

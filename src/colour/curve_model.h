@@ -1,0 +1,70 @@
+// The curve editor without its window: the control points, the 256-entry table built from
+// them with a cardinal spline, and the editing rules in client pixels. The Win32 control only
+// forwards mouse messages here and paints what this model says.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "colour/curve_table.h"
+
+namespace qorva {
+
+struct CurvePoint {
+    double x = 0;
+    double y = 0;
+};
+
+class CurveModel {
+public:
+    // hueDomain: the colour-balance and hue-shift curves (flat at 0.5 on reset, tied end points).
+    explicit CurveModel(bool hueDomain = false);
+
+    void ResetCurve();
+    void SetCentred(bool centred);
+    bool SetActive(bool active);  // returns the previous value
+    void RebuildTable();
+
+    const CurveTable& table() const { return table_; }
+    const std::vector<CurvePoint>& points() const { return points_; }
+    // Replaces the whole point list (as a loaded settings file does) and rebuilds the table.
+    void setPoints(std::vector<CurvePoint> points);
+    bool active() const { return active_; }
+    bool centred() const { return centred_; }
+    bool hueDomain() const { return hueDomain_; }
+
+    // Editing in client pixels of a control of the given size.
+    void setClientSize(int width, int height);
+    int hitTest(int clientX) const;  // index of the point under x, or -1
+    void leftButtonDown(int clientX, int clientY);
+    void mouseMove(int clientX, int clientY);
+    void leftButtonUp();
+    void rightButtonDown();
+    int dragIndex() const { return dragIndex_; }
+    bool dragging() const { return dragging_; }
+
+    // Notifications to the owner: end of a change (drag ended, point deleted) and, when
+    // notifyWhileDragging is set, every move of a drag.
+    std::function<void()> onEndChange;
+    std::function<void()> onThumbTrack;
+    bool notifyWhileDragging = false;
+    bool readOnly = false;
+
+private:
+    bool hueDomain_;
+    bool centred_;
+    bool active_ = true;
+    double tension_ = 0.3;
+    std::vector<CurvePoint> points_;
+    CurveTable table_{};
+    int width_ = 256;
+    int height_ = 256;
+    int lastTableX_ = 0;
+    int lastMouseX_ = 0;
+    int lastMouseY_ = 0;
+    int dragIndex_ = -1;
+    bool dragging_ = false;
+};
+
+}  // namespace qorva

@@ -1,0 +1,62 @@
+// The plug-in's own pixel buffer: every render starts from a fresh copy of the host input in
+// one of these, and the preview window keeps another. Rows are packed without padding, which
+// is exactly the layout of the host's interleaved three-plane buffers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qorva {
+
+enum WorkingImageResult : int {
+    kImageOk = 0,
+    kImageOutOfMemory = 1,
+    kImageNoPixels = 5,
+};
+
+// Resampling methods understood by Resize.
+enum ResizeMethod : int {
+    kResizeBilinear = 0,        // bilinear whatever the sizes (sample thumbnails)
+    kResizeBlockOrBilinear = 2  // block average when shrinking both ways, else bilinear
+};
+
+class WorkingImage {
+public:
+    WorkingImage() = default;
+    ~WorkingImage();
+    WorkingImage(const WorkingImage&) = delete;
+    WorkingImage& operator=(const WorkingImage&) = delete;
+
+    int Create(int width, int height, int bitsPerPixel);
+    // Create(width, height, 24), then copies 3 x width x height packed bytes from source.
+    int CopyFromHost(const std::uint8_t* source, int width, int height);
+    int CopyFrom(const WorkingImage& other);
+    int TakeOver(WorkingImage& other);
+    int Resize(int width, int height, int method);
+    void Release();
+    std::size_t RowBytes() const;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int bitsPerPixel() const { return bitsPerPixel_; }
+    bool hasPixels() const { return pixels_ != nullptr; }
+    std::uint8_t* pixels() { return pixels_; }
+    const std::uint8_t* pixels() const { return pixels_; }
+    std::size_t byteSize() const;
+    int paletteCount() const { return paletteCount_; }
+    const std::uint8_t* palette() const { return palette_; }
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    int bitsPerPixel_ = 0;
+    int paletteCount_ = 0;
+    std::uint8_t palette_[256 * 4] = {};
+    std::uint8_t* pixels_ = nullptr;
+};
+
+// Row size in bytes of a packed image, or 0 when it would not fit in size_t.
+std::size_t packedRowBytes(int width, int bitsPerPixel);
+
+}  // namespace qorva

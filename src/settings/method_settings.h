@@ -1,0 +1,89 @@
+// The two parameter records of the filter and the per-method slider tables. The tables are the
+// single source for the dialog's slider rows, the memory keys, the settings-file order and the
+// command line's options and help.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "colour/curve_model.h"
+#include "pipelines/contrast_pipeline.h"
+#include "pipelines/tone_mapped_pipeline.h"
+
+namespace qorva {
+
+constexpr int kMethodEyeCatching = 0;
+constexpr int kMethodUltraContrast = 1;
+constexpr int kGammaPositionMin = 40;
+constexpr int kGammaPositionMax = 260;
+
+// One method slider row (A..F) as the dialog shows it for a method.
+struct SliderRow {
+    char row;             // 'A'..'F'
+    const char* label;    // "Dramatic Light Radius"
+    int minPosition;
+    int maxPosition;
+    int divisor;          // value = position / divisor
+    double defaultValue;
+    const char* key;      // memory.ini entry name, letter for letter ("Brighness")
+    bool enabled;
+};
+
+struct MethodTable {
+    int id;
+    const char* name;  // radio caption ("Eye-Catching"); empty for method -1
+    std::vector<SliderRow> rows;
+};
+
+// The table of a displayable method (-1, 0, 1), or nullptr.
+const MethodTable* methodTable(int id);
+
+struct MethodSettings {
+    MethodSettings();  // the dialog's start-up state: method 0 with every default
+
+    int method = 0;
+    double gamma = 1.0;
+    int gammaPosition = 100;  // slider 40..260; gamma = position / 100
+    double valueA = 0, valueB = 0, valueC = 0, valueD = 0, valueE = 0, valueF = 0;
+    int previousMethod = -2;
+    // Stored values of method ids -1..5 (index id + 1), in settings-file order.
+    std::array<std::vector<double>, 7> stored;
+
+    std::vector<double>& storedFor(int id);
+    const std::vector<double>& storedFor(int id) const;
+    double& value(char row);  // 'A'..'F'
+    double value(char row) const;
+};
+
+struct ColorSettings {
+    ColorSettings();
+
+    bool curvesOn = false;
+    bool balanceOn = false;
+    bool hueShiftOn = false;
+    CurveModel toneCurve{false};
+    CurveModel balanceCurve{true};
+    CurveModel hueCurve{true};
+    int filterMode = 0;
+    bool clarityOn = false;
+    bool dehazeOn = false;
+    bool autoPreview = true;
+
+    CurveTables curveTables() const;
+};
+
+// Method change: ids above 1 become 0; values of the previous method are kept in its stored
+// copy and the new method's stored values are brought in.
+void SelectMethod(MethodSettings& settings);
+// The current method's stored values back to the defaults, then SelectMethod.
+void ResetMethod(MethodSettings& settings);
+void ResetGamma(MethodSettings& settings);
+
+// Pipeline parameters for the render driver. A colour-neutral run passes gamma 1, the colour
+// switches off and filter 0.
+ContrastParams contrastParamsFor(const MethodSettings& method, const ColorSettings& colour,
+                                 bool colourNeutral);
+ToneMappedParams toneMappedParamsFor(const MethodSettings& method, const ColorSettings& colour,
+                                     bool colourNeutral);
+
+}  // namespace qorva
