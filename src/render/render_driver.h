@@ -1,0 +1,74 @@
+// Decides, for every request of the dialog, which image the selected method processes (a
+// preview-sized copy or the full image), with which parameters, and where the result goes.
+// Window services are reached through PreviewHost, which the Win32 dialog implements and
+// tests and the command line implement without windows.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/working_image.h"
+#include "settings/method_settings.h"
+
+namespace qorva {
+
+enum class RenderQuality : int { Fast = 0, All = 1, Fine = 2, Final = 3 };
+
+struct ClientRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+struct ImageSize {
+    int width = 0;
+    int height = 0;
+};
+
+class PreviewHost {
+public:
+    virtual ~PreviewHost() = default;
+    virtual ClientRect previewClientRect() const = 0;
+    // The colour-filter chooser, when open, is closed before any render.
+    virtual bool chooserOpen() const { return false; }
+    virtual void closeChooserAndShowPreview() {}
+    virtual void dispatchPendingMessages() {}
+    // Dialog data exchange, controls to settings.
+    virtual void readControls() {}
+    virtual void setWaitCursor(bool /*on*/) {}
+    virtual void repaintPreview() {}
+    virtual void setProgress(int /*percent*/) {}
+};
+
+class RenderDriver {
+public:
+    RenderDriver(PreviewHost& host, MethodSettings& method, ColorSettings& colour);
+
+    // The host's packed RGB input; never written. Stored when the dialog opens.
+    void setHostInput(const std::uint8_t* inData, int width, int height);
+
+    // Returns false when the render could not allocate what it needed.
+    bool Render(RenderQuality quality);
+    // Gamma and colour operations on the cached colour-neutral preview; a stale preview
+    // turns this into Render(Fast).
+    bool ColorRefresh();
+
+    ImageSize fit(int k) const;
+    bool previewStale() const { return previewStale_; }
+    WorkingImage& renderImage() { return renderImage_; }
+    const WorkingImage& renderImage() const { return renderImage_; }
+    const WorkingImage& displayImage() const { return displayImage_; }
+
+private:
+    PreviewHost& host_;
+    MethodSettings& method_;
+    ColorSettings& colour_;
+    const std::uint8_t* input_ = nullptr;
+    int inputWidth_ = 0;
+    int inputHeight_ = 0;
+    WorkingImage renderImage_;
+    WorkingImage displayImage_;
+    bool previewStale_ = false;
+};
+
+}  // namespace qorva
