@@ -20,6 +20,14 @@ struct ColorPassParams {
 // r, g, b in/out on the 0..255 scale (values may leave it until the output clamp).
 void ColorPass(float& r, float& g, float& b, const ColorPassParams& params);
 
+// A colour value stored as an output byte: clamped to 0..255 and truncated toward zero.
+std::uint8_t toOutputByte(float x);
+
+// The vivid-colours step of the chain on its own: each channel is pushed away from the other
+// two by 150 x vivid. requirePositive is method 0's rule, which leaves a pixel with a zero
+// channel alone; method 1 can push a channel below zero here.
+void vividStep(float& r, float& g, float& b, float vivid, bool requirePositive);
+
 // Inputs of the per-pixel chain that runs after a pipeline has scaled a pixel by its luminance
 // ratio. Method 0 runs brightness and saturation and tests that all channels are positive
 // before the vivid step; method 1 does neither.
