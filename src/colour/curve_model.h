@@ -3,6 +3,7 @@
 // forwards mouse messages here and paints what this model says.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -29,6 +30,9 @@ public:
     const CurveTable& table() const { return table_; }
     const std::vector<CurvePoint>& points() const { return points_; }
     // Replaces the whole point list (as a loaded settings file does) and rebuilds the table.
+    // A list that breaks the curve's invariants (damaged file) is repaired: coordinates are
+    // clamped to [0, 1] (non-finite ones become 0), the points are sorted by x, the end points
+    // are put at x = 0 and x = 1, and fewer than two points give the reset curve.
     void setPoints(std::vector<CurvePoint> points);
     bool active() const { return active_; }
     bool centred() const { return centred_; }
@@ -43,6 +47,10 @@ public:
     void rightButtonDown();
     int dragIndex() const { return dragIndex_; }
     bool dragging() const { return dragging_; }
+    int lastMouseX() const { return lastMouseX_; }
+    int lastMouseY() const { return lastMouseY_; }
+    int clientWidth() const { return width_; }
+    int clientHeight() const { return height_; }
 
     // Notifications to the owner: end of a change (drag ended, point deleted) and, when
     // notifyWhileDragging is set, every move of a drag.
@@ -66,5 +74,14 @@ private:
     int dragIndex_ = -1;
     bool dragging_ = false;
 };
+
+// The stored form of a point list, shared by settings files and samples: int32 count, then x
+// and y of each point as doubles, all little-endian. serializePoints appends to out.
+void serializePoints(const std::vector<CurvePoint>& points, std::vector<std::uint8_t>& out);
+// Reads one stored point list starting at data[offset] and advances offset past it. Returns
+// false (offset and points unchanged) when the count is negative or the bytes end early. The
+// points are returned as stored; setPoints repairs a list that breaks the curve's invariants.
+bool deserializePoints(const std::uint8_t* data, std::size_t size, std::size_t& offset,
+                       std::vector<CurvePoint>& points);
 
 }  // namespace qorva

@@ -28,11 +28,16 @@ public:
     WorkingImage(const WorkingImage&) = delete;
     WorkingImage& operator=(const WorkingImage&) = delete;
 
+    // Releases the current pixels first. kImageNoPixels for a size below 1 or a depth other
+    // than 1, 8 or 24; kImageOutOfMemory when the block cannot be had or its size does not fit,
+    // which leaves the image without pixels.
     int Create(int width, int height, int bitsPerPixel);
     // Create(width, height, 24), then copies 3 x width x height packed bytes from source.
     int CopyFromHost(const std::uint8_t* source, int width, int height);
     int CopyFrom(const WorkingImage& other);
     int TakeOver(WorkingImage& other);
+    // A resampled copy replaces the pixels (see resample.h for the methods); sizes below 1 become
+    // 1. On failure the image is unchanged. 1-bit images are not resampled (kImageNoPixels).
     int Resize(int width, int height, int method);
     void Release();
     std::size_t RowBytes() const;

@@ -38,6 +38,9 @@ public:
     virtual void setWaitCursor(bool /*on*/) {}
     virtual void repaintPreview() {}
     virtual void setProgress(int /*percent*/) {}
+    // Called first thing in every Render, whatever the method: the samples forget that the
+    // preview was just sampled.
+    virtual void renderStarting() {}
 };
 
 class RenderDriver {
@@ -47,12 +50,16 @@ public:
     // The host's packed RGB input; never written. Stored when the dialog opens.
     void setHostInput(const std::uint8_t* inData, int width, int height);
 
-    // Returns false when the render could not allocate what it needed.
+    // Returns false when the render could not allocate what it needed; the render image is then
+    // left without pixels (nothing to hand to the host) and the preview is marked stale. A
+    // method other than 0 and 1 renders nothing and returns true.
     bool Render(RenderQuality quality);
     // Gamma and colour operations on the cached colour-neutral preview; a stale preview
-    // turns this into Render(Fast).
+    // turns this into Render(Fast). Reads the gamma slider position (gammaPosition).
     bool ColorRefresh();
 
+    // Preview size for k = 1 (shown) or 2 (Fine's working size), at least 1 x 1 once the host
+    // input is set, {0, 0} before.
     ImageSize fit(int k) const;
     bool previewStale() const { return previewStale_; }
     WorkingImage& renderImage() { return renderImage_; }
@@ -60,6 +67,11 @@ public:
     const WorkingImage& displayImage() const { return displayImage_; }
 
 private:
+    bool renderQuality(RenderQuality quality);
+    bool runMethod(bool colourNeutral);
+    bool showRenderImage();
+    bool refreshDisplay();
+
     PreviewHost& host_;
     MethodSettings& method_;
     ColorSettings& colour_;

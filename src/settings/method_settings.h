@@ -16,17 +16,21 @@ constexpr int kMethodEyeCatching = 0;
 constexpr int kMethodUltraContrast = 1;
 constexpr int kGammaPositionMin = 40;
 constexpr int kGammaPositionMax = 260;
+// Ids whose stored values exist (and which a settings file carries a method block for).
+constexpr int kStoredMethodMin = -1;
+constexpr int kStoredMethodMax = 5;
 
 // One method slider row (A..F) as the dialog shows it for a method.
 struct SliderRow {
-    char row;             // 'A'..'F'
-    const char* label;    // "Dramatic Light Radius"
+    char row;           // 'A'..'F'
+    const char* label;  // "Dramatic Light Radius"
     int minPosition;
     int maxPosition;
-    int divisor;          // value = position / divisor
+    int divisor;  // value = position / divisor
     double defaultValue;
-    const char* key;      // memory.ini entry name, letter for letter ("Brighness")
+    const char* key;  // memory.ini entry name, letter for letter ("Brighness")
     bool enabled;
+    const char* option;  // command-line option name ("radius"), from the label's last word
 };
 
 struct MethodTable {
@@ -37,6 +41,28 @@ struct MethodTable {
 
 // The table of a displayable method (-1, 0, 1), or nullptr.
 const MethodTable* methodTable(int id);
+// The row of a displayable method whose command-line option is `option`, or nullptr.
+const SliderRow* findOption(const MethodTable& table, const char* option);
+
+// One stored value of a method id: the slider row it comes from ('A'..'F'), or 'G' for the
+// method's own gamma copy, or 0 for a value that is only carried (ids 2..5), and its name.
+struct StoredSlot {
+    char row;
+    const char* key;
+};
+// The stored values of ids -1..5 in settings-file order (lengths 3, 6, 6, 5, 3, 5, 5); empty
+// for any other id.
+const std::vector<StoredSlot>& storedLayout(int id);
+bool hasStoredValues(int id);
+std::vector<double> defaultStoredValues(int id);
+
+// Slider position of a value: value x divisor truncated toward zero. A value that is exactly
+// what some position reads back as (position / divisor) gets that position, so reading the edit
+// box and setting the slider again never walks the slider down by one (0.29 x 100 is
+// 28.999999999999996 in binary).
+int sliderPosition(double value, int divisor);
+// Gamma slider position (gamma x 100 truncated, as above), limited to 40..260.
+int gammaSliderPosition(double gamma);
 
 struct MethodSettings {
     MethodSettings();  // the dialog's start-up state: method 0 with every default
@@ -53,6 +79,8 @@ struct MethodSettings {
     const std::vector<double>& storedFor(int id) const;
     double& value(char row);  // 'A'..'F'
     double value(char row) const;
+    // Sets gamma and its slider position together (position limited to 40..260).
+    void setGamma(double value);
 };
 
 struct ColorSettings {
@@ -75,6 +103,9 @@ struct ColorSettings {
 // Method change: ids above 1 become 0; values of the previous method are kept in its stored
 // copy and the new method's stored values are brought in.
 void SelectMethod(MethodSettings& settings);
+// Copies valueA..valueF (and, for id -1, gamma) into the stored values of `id`; what a method
+// change does for the method it leaves, and what storing a memory or a settings file does first.
+void copyValuesToStored(MethodSettings& settings, int id);
 // The current method's stored values back to the defaults, then SelectMethod.
 void ResetMethod(MethodSettings& settings);
 void ResetGamma(MethodSettings& settings);

@@ -1,0 +1,193 @@
+#include "render/render_driver.h"
+
+#include <cmath>
+#include <new>
+
+#include "colour/color_refresh.h"
+#include "pipelines/contrast_pipeline.h"
+#include "pipelines/run_context.h"
+#include "pipelines/tone_mapped_pipeline.h"
+
+namespace qorva {
+namespace {
+
+// The preview control keeps a 2-pixel frame left and right and a 10-pixel band for its
+// status text at the top and the bottom.
+constexpr int kPreviewMarginX = 2;
+constexpr int kPreviewMarginY = 10;
+
+class WaitCursor {
+public:
+    WaitCursor(PreviewHost& host, bool on) : host_(host), on_(on) {
+        if (on_) host_.setWaitCursor(true);
+    }
+    ~WaitCursor() {
+        if (on_) host_.setWaitCursor(false);
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    PreviewHost& host_;
+    bool on_;
+};
+
+}  // namespace
+
+RenderDriver::RenderDriver(PreviewHost& host, MethodSettings& method, ColorSettings& colour)
+    : host_(host), method_(method), colour_(colour) {}
+
+void RenderDriver::setHostInput(const std::uint8_t* inData, int width, int height) {
+    input_ = inData;
+    inputWidth_ = width;
+    inputHeight_ = height;
+}
+
+ImageSize RenderDriver::fit(int k) const {
+    if (inputWidth_ <= 0 || inputHeight_ <= 0) return {};
+    const ClientRect rect = host_.previewClientRect();
+    const double areaW =
+        static_cast<double>(rect.right - kPreviewMarginX) - (rect.left + kPreviewMarginX);
+    const double areaH =
+        static_cast<double>(rect.bottom - kPreviewMarginY) - (rect.top + kPreviewMarginY);
+    const double aw = k * (areaW > 1 ? areaW : 1);
+    const double ah = k * (areaH > 1 ? areaH : 1);
+    const double r = static_cast<double>(inputHeight_) / inputWidth_;
+    double h = std::trunc(aw * r);
+    double w = aw;
+    if (h > ah) {
+        h = ah;
+        w = std::trunc(ah / r);
+    }
+    // A very wide or very tall image still gets at least one pixel in each direction.
+    return {w < 1 ? 1 : static_cast<int>(w), h < 1 ? 1 : static_cast<int>(h)};
+}
+
+bool RenderDriver::runMethod(bool colourNeutral) {
+    if (!renderImage_.hasPixels()) return false;
+    RunContext context;
+    context.progress = [this](int percent) { host_.setProgress(percent); };
+    context.curves = colour_.curveTables();
+    context.clarityOn = colour_.clarityOn;
+    context.dehazeOn = colour_.dehazeOn;
+    if (method_.method == kMethodEyeCatching) {
+        ContrastParams p = contrastParamsFor(method_, colour_, colourNeutral);
+        p.image = renderImage_.pixels();
+        p.width = renderImage_.width();
+        p.height = renderImage_.height();
+        return runContrastPipeline(context, p);
+    }
+    ToneMappedParams p = toneMappedParamsFor(method_, colour_, colourNeutral);
+    p.image = renderImage_.pixels();
+    p.width = renderImage_.width();
+    p.height = renderImage_.height();
+    return runToneMappedPipeline(context, p);
+}
+
+bool RenderDriver::showRenderImage() {
+    const int rc = displayImage_.CopyFrom(renderImage_);
+    host_.repaintPreview();
+    return rc == kImageOk;
+}
+
+bool RenderDriver::renderQuality(RenderQuality quality) {
+    if (renderImage_.CopyFromHost(input_, inputWidth_, inputHeight_) != kImageOk) return false;
+    // A failed Resize leaves the image at its previous size; the method then runs on that.
+    switch (quality) {
+        case RenderQuality::Final:
+            if (!runMethod(false)) return false;
+            previewStale_ = true;
+            return true;
+        case RenderQuality::All: {
+            if (!runMethod(false)) return false;
+            const ImageSize size = fit(1);
+            renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
+            previewStale_ = true;
+            return showRenderImage();
+        }
+        case RenderQuality::Fine: {
+            ImageSize size = fit(2);
+            if (size.height > inputHeight_ || size.width > inputWidth_)
+                size = {inputWidth_, inputHeight_};
+            renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
+            if (!runMethod(true)) return false;
+            const ImageSize shown = fit(1);
+            renderImage_.Resize(shown.width, shown.height, kResizeBlockOrBilinear);
+            const bool shownOk = showRenderImage();
+            previewStale_ = false;
+            return refreshDisplay() && shownOk;
+        }
+        case RenderQuality::Fast:
+        default: {
+            const ImageSize size = fit(1);
+            renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
+            if (!runMethod(true)) return false;
+            previewStale_ = false;
+            return refreshDisplay();
+        }
+    }
+}
+
+bool RenderDriver::Render(RenderQuality quality) {
+    host_.renderStarting();
+    if (host_.chooserOpen()) {
+        host_.closeChooserAndShowPreview();
+        host_.dispatchPendingMessages();
+    }
+    host_.readControls();
+
+    bool ok = true;
+    if (method_.method == kMethodEyeCatching || method_.method == kMethodUltraContrast) {
+        WaitCursor wait(host_, quality != RenderQuality::Fast);
+        try {
+            ok = renderQuality(quality);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        if (!ok) {
+            // The render image may hold a half-processed picture: drop it, so that neither the
+            // host nor a colour refresh can take it for a result, and let the next refresh
+            // start a new render.
+            renderImage_.Release();
+            previewStale_ = true;
+        }
+    }
+    host_.setProgress(0);
+    return ok;
+}
+
+bool RenderDriver::ColorRefresh() {
+    // After All or Final the render image holds gamma and colours already; refreshing it would
+    // apply them twice. The fast render clears the flag itself once it has produced a
+    // colour-neutral preview, so a method that renders nothing leaves the preview alone.
+    if (previewStale_) return Render(RenderQuality::Fast);
+    return refreshDisplay();
+}
+
+bool RenderDriver::refreshDisplay() {
+    if (!renderImage_.hasPixels()) return false;
+    if (displayImage_.width() != renderImage_.width() ||
+        displayImage_.height() != renderImage_.height() || !displayImage_.hasPixels()) {
+        if (displayImage_.Create(renderImage_.width(), renderImage_.height(), 24) != kImageOk)
+            return false;
+    }
+    const CurveTables tables = colour_.curveTables();
+    ColorPassParams pass;
+    pass.curvesOn = colour_.curvesOn;
+    pass.balanceOn = colour_.balanceOn;
+    pass.hueShiftOn = colour_.hueShiftOn;
+    pass.filterMode = colour_.filterMode;
+    pass.curves = &tables;
+    bool ok = true;
+    try {
+        qorva::ColorRefresh(renderImage_.pixels(), displayImage_.pixels(), renderImage_.width(),
+                            renderImage_.height(), method_.gammaPosition, pass);
+    } catch (const std::bad_alloc&) {
+        // The glow pass could not get its buffer: show the refresh without it.
+        ok = false;
+    }
+    host_.repaintPreview();
+    return ok;
+}
+
+}  // namespace qorva

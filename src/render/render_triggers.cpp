@@ -1,0 +1,85 @@
+#include "render/render_triggers.h"
+
+namespace qorva {
+namespace {
+
+constexpr int kLastFilterMode = 11;
+// Every Orton mode from here on blurs the whole preview, too slow to follow a drag.
+constexpr int kFirstSlowFilterMode = 4;
+
+}  // namespace
+
+RenderTriggers::RenderTriggers(RenderDriver& driver, MethodSettings& method, ColorSettings& colour)
+    : driver_(driver), method_(method), colour_(colour) {}
+
+void RenderTriggers::startupTimerFired() {
+    driver_.Render(RenderQuality::Fast);
+}
+
+void RenderTriggers::previewRequested(RenderQuality quality) {
+    driver_.Render(quality);
+}
+
+bool RenderTriggers::confirmed() {
+    return driver_.Render(RenderQuality::Final);
+}
+
+void RenderTriggers::fastIfAutoPreview() {
+    if (colour_.autoPreview) driver_.Render(RenderQuality::Fast);
+}
+
+void RenderTriggers::methodSliderScrolled(int scrollCode) {
+    if (scrollCode == kScrollEnd) fastIfAutoPreview();
+}
+
+void RenderTriggers::methodChanged() {
+    fastIfAutoPreview();
+}
+
+void RenderTriggers::settingsRecalled() {
+    fastIfAutoPreview();
+}
+
+void RenderTriggers::clarityOrDehazeSwitched() {
+    fastIfAutoPreview();
+}
+
+void RenderTriggers::refreshUnlessDragging(int scrollCode) {
+    if (scrollCode == kScrollThumbTrack) {
+        // Live refresh during a drag only when it is cheap: no per-pixel colour pass, no glow,
+        // and no stale preview that would need a method run first.
+        const bool colourPassOn = colour_.curvesOn || colour_.balanceOn || colour_.hueShiftOn;
+        if (colourPassOn || colour_.filterMode >= kFirstSlowFilterMode || driver_.previewStale())
+            return;
+    }
+    driver_.ColorRefresh();
+}
+
+void RenderTriggers::gammaSliderScrolled(int scrollCode, int position) {
+    method_.setGamma(position / 100.0);
+    refreshUnlessDragging(scrollCode);
+}
+
+void RenderTriggers::curveScrolled(int scrollCode) {
+    refreshUnlessDragging(scrollCode);
+}
+
+void RenderTriggers::colourSwitchChanged() {
+    driver_.ColorRefresh();
+}
+
+void RenderTriggers::gammaReset() {
+    ResetGamma(method_);
+    driver_.ColorRefresh();
+}
+
+void RenderTriggers::filterChosen(int mode) {
+    colour_.filterMode = mode < 0 || mode > kLastFilterMode ? 0 : mode;
+    driver_.ColorRefresh();
+}
+
+void RenderTriggers::chooserOpening() {
+    if (driver_.previewStale()) driver_.Render(RenderQuality::Fast);
+}
+
+}  // namespace qorva

@@ -1,0 +1,303 @@
+#include "settings/method_settings.h"
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace qorva {
+namespace {
+
+// The tables live in functions so that a MethodSettings built during static initialisation of
+// another file never sees them unconstructed.
+
+// Row order A..F. The keys are the names under which memories store the values, letter for
+// letter as existing memory.ini files hold them.
+const MethodTable& eyeCatching() {
+    static const MethodTable table{
+        kMethodEyeCatching,
+        "Eye-Catching",
+        {
+            {'A', "Brightness", 60, 300, 10, 10.0, "Brighness", true, "brightness"},
+            {'B', "Color Saturation", 0, 100, 100, 1.0, "Saturation", true, "saturation"},
+            {'C', "Dramatic Light Radius", 10, 150, 10, 6.0, "Radius", true, "radius"},
+            {'D', "Dramatic Light Strength", 0, 100, 100, 0.6, "Value", true, "strength"},
+            {'E', "Vivid Colors", 0, 100, 100, 0.1, "Vivid", true, "vivid"},
+            {'F', "Surface Smoothness", 0, 100, 100, 0.3, "Smooth", true, "smoothness"},
+        },
+    };
+    return table;
+}
+
+// Row A is shown but disabled: this method does not use it, yet it is stored and kept.
+// "Natural/Saturated" names the two ends of a blend, so its option is the blend's key.
+const MethodTable& ultraContrast() {
+    static const MethodTable table{
+        kMethodUltraContrast,
+        "Ultra-Contrast",
+        {
+            {'A', "Brightness", 100, 500, 10, 25.0, "Brighness", false, "brightness"},
+            {'B', "Natural/Saturated", 0, 100, 100, 1.0, "Mix", true, "mix"},
+            {'C', "Dramatic Light Radius", 10, 150, 10, 5.0, "Radius", true, "radius"},
+            {'D', "Dramatic Light Strength", 0, 100, 100, 0.6, "Value", true, "strength"},
+            {'E', "Vivid Colors", 0, 100, 100, 0.0, "Vivid", true, "vivid"},
+            {'F', "Surface Smoothness", 0, 100, 100, 0.25, "Smooth", true, "smoothness"},
+        },
+    };
+    return table;
+}
+
+// Only reachable through stored settings; displayed, never rendered.
+const MethodTable& storedOnly() {
+    static const MethodTable table{
+        -1,
+        "",
+        {
+            {'A', "Color Contrast", 0, 100, 100, 0.12, "PLcontrast", true, "contrast"},
+            {'B', "Color Saturation", 0, 300, 100, 1.0, "PLcolor", true, "saturation"},
+        },
+    };
+    return table;
+}
+
+constexpr double kStoredOnlyGammaDefault = 1.0;
+
+const SliderRow* findRow(const MethodTable& table, char row) {
+    for (const SliderRow& r : table.rows)
+        if (r.row == row) return &r;
+    return nullptr;
+}
+
+// Stored values of a displayable method: its rows in the given order, named by the rows' keys.
+std::vector<StoredSlot> slotsOf(const MethodTable& table, const char* rows) {
+    std::vector<StoredSlot> slots;
+    for (const char* r = rows; *r != 0; ++r)
+        slots.push_back({*r, *r == 'G' ? "PLgamma" : findRow(table, *r)->key});
+    return slots;
+}
+
+// Settings-file order of the stored values of ids -1..5. Ids 2..5 belong to methods this
+// product does not offer; their values are only carried.
+const std::vector<StoredSlot>& storedLayoutAt(std::size_t index) {
+    static const std::array<std::vector<StoredSlot>, 7> layouts{{
+        slotsOf(storedOnly(), "ABG"),
+        slotsOf(eyeCatching(), "ABECDF"),
+        slotsOf(ultraContrast(), "ABECDF"),
+        {{0, "Middle"}, {0, "Dark"}, {0, "Light"}, {0, "Saturation"}, {0, "Radius"}},
+        {{0, "Vivid"}, {0, "Radius"}, {0, "Strength"}},
+        {{0, "Brighness"}, {0, "Saturation"}, {0, "Sharpness"}, {0, "Gamma"}, {0, "Vivid"}},
+        {{0, "Brighness"}, {0, "Saturation"}, {0, "Vivid"}, {0, "Radius"}, {0, "Strength"}},
+    }};
+    return layouts[index];
+}
+
+// Truncation toward zero that saturates instead of overflowing on values a file can carry.
+int truncToInt(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
+std::size_t storedIndex(int id) {
+    if (!hasStoredValues(id)) throw std::out_of_range("method id has no stored values");
+    return static_cast<std::size_t>(id - kStoredMethodMin);
+}
+
+}  // namespace
+
+const MethodTable* methodTable(int id) {
+    switch (id) {
+        case kMethodEyeCatching:
+            return &eyeCatching();
+        case kMethodUltraContrast:
+            return &ultraContrast();
+        case -1:
+            return &storedOnly();
+        default:
+            return nullptr;
+    }
+}
+
+const SliderRow* findOption(const MethodTable& table, const char* option) {
+    for (const SliderRow& r : table.rows)
+        if (std::strcmp(r.option, option) == 0) return &r;
+    return nullptr;
+}
+
+bool hasStoredValues(int id) {
+    return id >= kStoredMethodMin && id <= kStoredMethodMax;
+}
+
+const std::vector<StoredSlot>& storedLayout(int id) {
+    static const std::vector<StoredSlot> none;
+    if (!hasStoredValues(id)) return none;
+    return storedLayoutAt(storedIndex(id));
+}
+
+std::vector<double> defaultStoredValues(int id) {
+    const std::vector<StoredSlot>& layout = storedLayout(id);
+    std::vector<double> values(layout.size(), 0.0);
+    const MethodTable* table = methodTable(id);
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        if (layout[i].row == 'G') {
+            values[i] = kStoredOnlyGammaDefault;
+        } else if (table != nullptr) {
+            if (const SliderRow* row = findRow(*table, layout[i].row))
+                values[i] = row->defaultValue;
+        }
+    }
+    return values;
+}
+
+int sliderPosition(double value, int divisor) {
+    int position = truncToInt(value * divisor);
+    if (position == 2147483647) return position;
+    if (static_cast<double>(position + 1) / divisor == value) ++position;
+    return position;
+}
+
+int gammaSliderPosition(double gamma) {
+    int position = sliderPosition(gamma, 100);
+    if (position < kGammaPositionMin) position = kGammaPositionMin;
+    if (position > kGammaPositionMax) position = kGammaPositionMax;
+    return position;
+}
+
+MethodSettings::MethodSettings() {
+    for (int id = kStoredMethodMin; id <= kStoredMethodMax; ++id)
+        storedFor(id) = defaultStoredValues(id);
+    SelectMethod(*this);
+}
+
+std::vector<double>& MethodSettings::storedFor(int id) {
+    return stored[storedIndex(id)];
+}
+
+const std::vector<double>& MethodSettings::storedFor(int id) const {
+    return stored[storedIndex(id)];
+}
+
+double& MethodSettings::value(char row) {
+    switch (row) {
+        case 'A':
+            return valueA;
+        case 'B':
+            return valueB;
+        case 'C':
+            return valueC;
+        case 'D':
+            return valueD;
+        case 'E':
+            return valueE;
+        case 'F':
+            return valueF;
+        default:
+            throw std::out_of_range("no such slider row");
+    }
+}
+
+double MethodSettings::value(char row) const {
+    return const_cast<MethodSettings&>(*this).value(row);
+}
+
+void MethodSettings::setGamma(double value) {
+    gamma = value;
+    gammaPosition = gammaSliderPosition(value);
+}
+
+ColorSettings::ColorSettings() = default;
+
+CurveTables ColorSettings::curveTables() const {
+    CurveTables tables;
+    tables.tone = toneCurve.table();
+    tables.balance = balanceCurve.table();
+    tables.hue = hueCurve.table();
+    return tables;
+}
+
+void copyValuesToStored(MethodSettings& settings, int id) {
+    if (!hasStoredValues(id)) return;
+    const std::vector<StoredSlot>& layout = storedLayout(id);
+    std::vector<double>& stored = settings.storedFor(id);
+    stored.resize(layout.size());
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        if (layout[i].row == 'G')
+            stored[i] = settings.gamma;
+        else if (layout[i].row != 0)
+            stored[i] = settings.value(layout[i].row);
+    }
+}
+
+void SelectMethod(MethodSettings& settings) {
+    if (settings.method > 1) settings.method = kMethodEyeCatching;
+    if (settings.method != settings.previousMethod) {
+        // At start-up previousMethod is -2, which owns no stored values: nothing to keep.
+        copyValuesToStored(settings, settings.previousMethod);
+        settings.previousMethod = settings.method;
+    }
+    if (!hasStoredValues(settings.method)) return;
+    const std::vector<StoredSlot>& layout = storedLayout(settings.method);
+    const std::vector<double>& stored = settings.storedFor(settings.method);
+    // The gamma copy of id -1 is not brought back: gamma stays what the slider says.
+    for (std::size_t i = 0; i < layout.size() && i < stored.size(); ++i)
+        if (layout[i].row >= 'A' && layout[i].row <= 'F') settings.value(layout[i].row) = stored[i];
+}
+
+void ResetMethod(MethodSettings& settings) {
+    if (hasStoredValues(settings.method))
+        settings.storedFor(settings.method) = defaultStoredValues(settings.method);
+    SelectMethod(settings);
+}
+
+void ResetGamma(MethodSettings& settings) {
+    settings.gamma = 1.0;
+    settings.gammaPosition = 100;
+}
+
+namespace {
+
+float pipelineGamma(const MethodSettings& method, bool colourNeutral) {
+    if (colourNeutral) return 1.0f;
+    return static_cast<float>(method.gammaPosition * 0.01);
+}
+
+}  // namespace
+
+ContrastParams contrastParamsFor(const MethodSettings& method, const ColorSettings& colour,
+                                 bool colourNeutral) {
+    ContrastParams p;
+    p.brightnessBlend = static_cast<float>((method.valueA - 6) / 24);
+    p.saturationFactor = static_cast<float>((method.valueB + 1) / 2);
+    p.vivid = static_cast<float>(method.valueE);
+    p.divisions = truncToInt(method.valueC);
+    p.strength = static_cast<float>(method.valueD);
+    p.smoothness = static_cast<float>(method.valueF);
+    p.gamma = pipelineGamma(method, colourNeutral);
+    if (!colourNeutral) {
+        p.curvesOn = colour.curvesOn;
+        p.balanceOn = colour.balanceOn;
+        p.hueShiftOn = colour.hueShiftOn;
+        p.filterMode = colour.filterMode;
+    }
+    return p;
+}
+
+ToneMappedParams toneMappedParamsFor(const MethodSettings& method, const ColorSettings& colour,
+                                     bool colourNeutral) {
+    ToneMappedParams p;
+    p.gamma = pipelineGamma(method, colourNeutral);
+    p.vivid = static_cast<float>(method.valueE);
+    p.naturalSaturated = static_cast<float>(method.valueB);
+    p.divisions = truncToInt(method.valueC);
+    p.strength = static_cast<float>(method.valueD);
+    p.smoothness = static_cast<float>(method.valueF);
+    if (!colourNeutral) {
+        p.curvesOn = colour.curvesOn;
+        p.balanceOn = colour.balanceOn;
+        p.hueShiftOn = colour.hueShiftOn;
+        p.filterMode = colour.filterMode;
+    }
+    return p;
+}
+
+}  // namespace qorva
