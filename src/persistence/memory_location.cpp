@@ -1,0 +1,110 @@
+#include "persistence/memory_location.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "persistence/file_replace.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace qorva {
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+std::string folderOfModulePath(const std::string& modulePath) {
+    const std::size_t last = modulePath.find_last_of(kSeparator == '\\' ? "\\" : "/");
+    if (last == std::string::npos) return modulePath;
+    return modulePath.substr(0, last);
+}
+
+std::string memoryFilePath(const std::string& folder) {
+    if (folder.empty()) return {};
+    std::string path = folder;
+    if (path.back() != kSeparator) path += kSeparator;
+    return path + "memory.ini";
+}
+
+std::string ProcessMemoryFolders::hostFolder() const {
+#ifdef _WIN32
+    // The process's module, not the plug-in's: memories belong to the host installation. The
+    // buffer grows until the whole path fits, so a deep install folder is not cut short.
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return folderOfModulePath(std::string(buffer.data(), n));
+        if (buffer.size() >= 32768) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+#else
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return folderOfModulePath(exe.string());
+#endif
+}
+
+std::string ProcessMemoryFolders::userFolder() const {
+#ifdef _WIN32
+    const std::string appData = environment("APPDATA");
+    return appData.empty() ? std::string() : appData + "\\QorvaHDR";
+#else
+    const std::string config = environment("XDG_CONFIG_HOME");
+    // A relative XDG_CONFIG_HOME is to be ignored.
+    if (!config.empty() && config.front() == '/') return config + "/qorvahdr";
+    const std::string home = environment("HOME");
+    return home.empty() ? std::string() : home + "/.config/qorvahdr";
+#endif
+}
+
+MemoryFileLocation memoryFileLocation(const MemoryFolderProvider& folders) {
+    return {memoryFilePath(folders.hostFolder()), memoryFilePath(folders.userFolder())};
+}
+
+bool loadMemoryFile(IniStore& store, const MemoryFileLocation& location) {
+    std::string path = location.hostPath;
+    if (fileStatus(location.userPath) == FileStatus::Regular) {
+        bool userIsNewer = fileStatus(location.hostPath) != FileStatus::Regular;
+        long long hostTime = 0;
+        long long userTime = 0;
+        if (!userIsNewer)
+            userIsNewer = !modifiedTime(location.hostPath, hostTime) ||
+                          !modifiedTime(location.userPath, userTime) || userTime >= hostTime;
+        if (userIsNewer) path = location.userPath;
+    }
+    store.SetPath(path);
+    return store.Load();
+}
+
+bool saveMemoryFile(IniStore& store, const MemoryFileLocation& location) {
+    store.SetPath(location.hostPath);
+    if (store.Save()) {
+        if (!location.userPath.empty() && fileStatus(location.userPath) == FileStatus::Regular)
+            std::remove(location.userPath.c_str());
+        return true;
+    }
+    if (location.userPath.empty()) return false;
+    makeFolders(folderOfModulePath(location.userPath));
+    store.SetPath(location.userPath);
+    return store.Save();
+}
+
+}  // namespace qorva

@@ -1,0 +1,58 @@
+#include "persistence/memory_store.h"
+
+namespace qorva {
+namespace {
+
+// Positions in the settings-file layout of the values a memory holds, in memory.ini order.
+std::vector<std::size_t> memoryOrder(int id) {
+    switch (id) {
+        case 1:
+            return {1, 0, 2, 3, 4, 5};
+        case 4:
+            return {0, 1, 2, 4};  // the method's own gamma stays out of memories
+        default: {
+            std::vector<std::size_t> order(storedLayout(id).size());
+            for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+            return order;
+        }
+    }
+}
+
+}  // namespace
+
+std::string memorySectionName(int index) {
+    return "Memory " + std::to_string(index);
+}
+
+std::vector<const char*> memoryKeys(int id) {
+    std::vector<const char*> keys;
+    const std::vector<StoredSlot>& layout = storedLayout(id);
+    for (std::size_t i : memoryOrder(id)) keys.push_back(layout[i].key);
+    return keys;
+}
+
+void StoreToMemory(IniStore& store, MethodSettings& settings) {
+    const int id = settings.method;
+    copyValuesToStored(settings, id);
+    store.SetInt("Mode", id);
+    if (!hasStoredValues(id)) return;
+    const std::vector<StoredSlot>& layout = storedLayout(id);
+    const std::vector<double>& stored = settings.storedFor(id);
+    for (std::size_t i : memoryOrder(id)) store.SetFloat(layout[i].key, stored[i]);
+}
+
+std::string LoadFromMemory(IniStore& store, MethodSettings& settings) {
+    const int id = store.GetInt("Mode", kMethodEyeCatching);
+    // Ids below -1 own no stored values either: refused like the hidden methods, instead of
+    // reading past the stored copies.
+    if (id > kMethodUltraContrast || !hasStoredValues(id)) return kForeignMemoryMessage;
+    settings.method = id;
+    const std::vector<StoredSlot>& layout = storedLayout(id);
+    std::vector<double>& stored = settings.storedFor(id);
+    if (stored.size() < layout.size()) stored.resize(layout.size());
+    for (std::size_t i : memoryOrder(id)) stored[i] = store.GetFloat(layout[i].key, stored[i]);
+    SelectMethod(settings);
+    return {};
+}
+
+}  // namespace qorva
