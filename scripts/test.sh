@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian 12, apt-get), builds natively and runs every test.
+# Installs what the build needs (Debian 12, apt-get), builds natively and runs every test, then
+# the Windows stage (cross-built plug-in files, tested under Wine) unless QORVA_SKIP_WINDOWS=1.
 # Usage: scripts/test.sh [preset]   (release by default; asan for the sanitizer build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,3 +18,9 @@ fi
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
 ctest --preset "$preset" -j "$(nproc)"
+
+if [ -z "${QORVA_SKIP_WINDOWS:-}" ]; then
+    werror=OFF
+    case "$preset" in ci-*) werror=ON ;; esac
+    QORVA_WERROR=$werror bash scripts/test-windows.sh
+fi

@@ -1,0 +1,65 @@
+#include "common/expected_render.h"
+
+#include "render/render_driver.h"
+#include "settings/method_settings.h"
+
+namespace host {
+namespace {
+
+class NoPreview : public qorva::PreviewHost {
+public:
+    qorva::ClientRect previewClientRect() const override { return {}; }
+};
+
+}  // namespace
+
+QorvaScriptedSettings defaultSettings() {
+    const qorva::MethodSettings method;
+    const qorva::ColorSettings colour;
+    QorvaScriptedSettings s{};
+    s.method = method.method;
+    for (int i = 0; i < 6; ++i) s.values[i] = method.value(static_cast<char>('A' + i));
+    s.gammaPosition = method.gammaPosition;
+    s.curvesOn = colour.curvesOn;
+    s.balanceOn = colour.balanceOn;
+    s.hueShiftOn = colour.hueShiftOn;
+    s.filterMode = colour.filterMode;
+    s.clarityOn = colour.clarityOn;
+    s.dehazeOn = colour.dehazeOn;
+    return s;
+}
+
+QorvaScriptedSettings methodDefaults(int method) {
+    QorvaScriptedSettings s = defaultSettings();
+    s.method = method;
+    if (const qorva::MethodTable* table = qorva::methodTable(method)) {
+        for (const qorva::SliderRow& row : table->rows) s.values[row.row - 'A'] = row.defaultValue;
+    }
+    return s;
+}
+
+std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, int width,
+                                      int height, const QorvaScriptedSettings& s) {
+    qorva::MethodSettings method;
+    qorva::ColorSettings colour;
+    method.method = s.method;
+    for (int i = 0; i < 6; ++i) method.value(static_cast<char>('A' + i)) = s.values[i];
+    method.gammaPosition = s.gammaPosition;
+    method.gamma = s.gammaPosition / 100.0;
+    colour.curvesOn = s.curvesOn != 0;
+    colour.balanceOn = s.balanceOn != 0;
+    colour.hueShiftOn = s.hueShiftOn != 0;
+    colour.filterMode = s.filterMode;
+    colour.clarityOn = s.clarityOn != 0;
+    colour.dehazeOn = s.dehazeOn != 0;
+
+    NoPreview preview;
+    qorva::RenderDriver driver(preview, method, colour);
+    driver.setHostInput(packed.data(), width, height);
+    driver.Render(qorva::RenderQuality::Final);
+    const qorva::WorkingImage& image = driver.renderImage();
+    if (!image.hasPixels() || image.width() != width || image.height() != height) return packed;
+    return std::vector<std::uint8_t>(image.pixels(), image.pixels() + image.byteSize());
+}
+
+}  // namespace host
