@@ -1,0 +1,55 @@
+// Runs the engine over a list of planned outputs: read, render through the same render driver
+// the dialog uses, write through a temporary file, carry the metadata. A file that fails is
+// reported and the others still run.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "cli_options.h"
+#include "image_file.h"
+#include "output_plan.h"
+#include "progress_bar.h"
+#include "render/render_driver.h"
+
+namespace qorva::cli {
+
+// The dialog without windows: a preview area of a fixed client size, and progress passed on.
+class FixedPreviewHost : public PreviewHost {
+public:
+    FixedPreviewHost(PreviewSize size, std::function<void(int)> progress)
+        : size_(size), progress_(std::move(progress)) {}
+    ClientRect previewClientRect() const override { return {0, 0, size_.width, size_.height}; }
+    void setProgress(int percent) override {
+        if (progress_) progress_(percent);
+    }
+
+private:
+    PreviewSize size_;
+    std::function<void(int)> progress_;
+};
+
+struct RenderRequest {
+    MethodSettings method;
+    ColorSettings colour;
+    RenderQuality quality = RenderQuality::Final;
+    PreviewSize previewSize;
+};
+
+// What the plug-in would hand the host (Final) or show in its preview (the other qualities).
+// The alpha channel is carried for full-size results only. False when memory ran out.
+bool renderImage(const RgbImage& input, const RenderRequest& request,
+                 const std::function<void(int)>& progress, RgbImage& result);
+
+struct BatchOptions {
+    RenderRequest request;
+    int jpegQuality = kDefaultJpegQuality;
+};
+
+// Returns the exit code: 0 when every file was written, 1 when any failed. Messages go to err
+// as "qorvahdr: <path>: <reason>".
+int runBatch(const OutputPlan& plan, const BatchOptions& options, std::ostream& err,
+             ProgressBar& bar);
+
+}  // namespace qorva::cli

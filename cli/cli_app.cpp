@@ -1,0 +1,64 @@
+#include "cli_app.h"
+
+#include "batch_runner.h"
+#include "cli_help.h"
+#include "common/parallel.h"
+#include "persistence/settings_file.h"
+#include "settings_report.h"
+
+namespace qorva::cli {
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const AppEnvironment& environment) {
+    CliOptions options;
+    OutputPlan plan;
+    try {
+        options = parseCommandLine(args, environment.parse);
+        if (options.showHelp) {
+            out << helpText();
+            return 0;
+        }
+        if (options.showVersion) {
+            out << versionText();
+            return 0;
+        }
+        // --print-settings only prints; --save-settings alone only saves.
+        const bool saveOnly =
+            !options.saveSettingsPath.empty() && options.inputs.empty() && options.output.empty();
+        if (!options.printSettings && !saveOnly)
+            plan = planOutputs(options.inputs, options.output, options.suffix, options.format,
+                               options.overwrite);
+    } catch (const UsageError& e) {
+        err << "qorvahdr: " << e.what() << "\nTry 'qorvahdr --help' for the options.\n";
+        return 2;
+    }
+
+    int status = 0;
+    if (!options.saveSettingsPath.empty()) {
+        const SettingsResult saved =
+            saveSettingsFile(options.saveSettingsPath, options.method, options.colour);
+        if (!saved.ok()) {
+            err << "qorvahdr: " << options.saveSettingsPath << ": the settings cannot be saved"
+                << (saved.message.empty() ? "" : ": " + saved.message) << "\n";
+            status = 1;
+        }
+    }
+    if (options.printSettings) {
+        out << settingsReport(options.method, options.colour);
+        return status;
+    }
+    if (plan.files.empty()) return status;
+
+    setThreadCount(options.jobs);
+    BatchOptions batch;
+    batch.request.method = options.method;
+    batch.request.colour = options.colour;
+    batch.request.quality = options.quality;
+    batch.request.previewSize = options.previewSize;
+    batch.jpegQuality = options.jpegQuality;
+    ProgressBar bar(err, environment.errorIsTerminal && !options.quiet);
+    const int batchStatus = runBatch(plan, batch, err, bar);
+    return status != 0 ? status : batchStatus;
+}
+
+}  // namespace qorva::cli
