@@ -90,6 +90,9 @@ bool IniStore::Load() {
 
 void IniStore::LoadText(std::string_view text) {
     std::string header;
+    // The section of the current header, looked up once per header instead of once per line,
+    // so that a file of thousands of memories does not load in quadratic time.
+    int section = kNotFound;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -106,16 +109,33 @@ void IniStore::LoadText(std::string_view text) {
             while (!line.empty() && line.front() == '[') line.remove_prefix(1);
             while (!line.empty() && line.back() == ']') line.remove_suffix(1);
             header.assign(line);
+            section = kNotFound;
             continue;
+        }
+        if (section == kNotFound) section = FindSection(header);
+        if (section == kNotFound) {
+            sections_.push_back(Section{header, {}, {}});
+            section = sectionCount() - 1;
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
-            SetValue(header, "", trimTrailing(line), true);
+            setEntry(static_cast<std::size_t>(section), "", trimTrailing(line));
         } else {
-            SetValue(header, trimTrailing(line.substr(0, equals)),
-                     trimTrailing(trimLeading(line.substr(equals + 1))), true);
+            setEntry(static_cast<std::size_t>(section), trimTrailing(line.substr(0, equals)),
+                     trimTrailing(trimLeading(line.substr(equals + 1))));
         }
     }
+}
+
+void IniStore::setEntry(std::size_t section, std::string_view name, std::string_view value) {
+    Section& target = sections_[section];
+    const int e = FindEntry(static_cast<int>(section), name);
+    if (e != kNotFound) {
+        target.values[static_cast<std::size_t>(e)].assign(value);
+        return;
+    }
+    target.names.emplace_back(name);
+    target.values.emplace_back(value);
 }
 
 std::string IniStore::SaveText() const {

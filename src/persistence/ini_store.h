@@ -64,6 +64,9 @@ public:
     }
 
 private:
+    // Sets or adds an entry of an existing section.
+    void setEntry(std::size_t section, std::string_view name, std::string_view value);
+
     struct Section {
         std::string name;
         std::vector<std::string> names;

@@ -26,6 +26,16 @@ std::string environment(const char* name) {
     return value != nullptr ? std::string(value) : std::string();
 }
 
+// A memory file that exists but cannot be read holds memories this run never saw: replacing
+// it with what the store holds would lose them.
+bool existsButUnreadable(const std::string& path) {
+    if (fileStatus(path) != FileStatus::Regular) return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return true;
+    std::fclose(file);
+    return false;
+}
+
 }  // namespace
 
 std::string folderOfModulePath(const std::string& modulePath) {
@@ -95,13 +105,15 @@ bool loadMemoryFile(IniStore& store, const MemoryFileLocation& location) {
 }
 
 bool saveMemoryFile(IniStore& store, const MemoryFileLocation& location) {
-    store.SetPath(location.hostPath);
-    if (store.Save()) {
-        if (!location.userPath.empty() && fileStatus(location.userPath) == FileStatus::Regular)
-            std::remove(location.userPath.c_str());
-        return true;
+    if (!existsButUnreadable(location.hostPath)) {
+        store.SetPath(location.hostPath);
+        if (store.Save()) {
+            if (!location.userPath.empty() && fileStatus(location.userPath) == FileStatus::Regular)
+                std::remove(location.userPath.c_str());
+            return true;
+        }
     }
-    if (location.userPath.empty()) return false;
+    if (location.userPath.empty() || existsButUnreadable(location.userPath)) return false;
     makeFolders(folderOfModulePath(location.userPath));
     store.SetPath(location.userPath);
     return store.Save();

@@ -59,7 +59,8 @@ MemoryFileLocation memoryFileLocation(const MemoryFolderProvider& folders);
 bool loadMemoryFile(IniStore& store, const MemoryFileLocation& location);
 // Writes the host folder's file; if that fails, the per-user file (its folder created). A
 // successful write to the host folder removes a per-user file left from earlier, so the next
-// start reads the newest memories. False when neither could be written.
+// start reads the newest memories. A file that exists but cannot be read is never replaced
+// (it may hold memories this run never saw). False when neither could be written.
 bool saveMemoryFile(IniStore& store, const MemoryFileLocation& location);
 
 }  // namespace qorva

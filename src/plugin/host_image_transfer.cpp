@@ -13,12 +13,10 @@ bool sameSize(const Rect& a, const Rect& b) {
     return a.right - a.left == b.right - b.left && a.bottom - a.top == b.bottom - b.top;
 }
 
-// A stride shorter than a packed row means the host did not set it; such hosts deliver
-// packed rows.
-std::size_t strideOf(std::int32_t rowBytes, std::size_t packed) {
-    return rowBytes > 0 && static_cast<std::size_t>(rowBytes) >= packed
-               ? static_cast<std::size_t>(rowBytes)
-               : packed;
+// Rows shorter than the filter area's packed row cannot hold its pixels: reading them would
+// run past the host's buffer, so such a record is refused.
+bool strideFits(std::int32_t rowBytes, std::size_t packed) {
+    return rowBytes > 0 && static_cast<std::size_t>(rowBytes) >= packed;
 }
 
 }  // namespace
@@ -43,8 +41,11 @@ bool HostImageTransfer::attach(const FilterRecord& record) {
     if (!sameSize(record.inRect, area) || !sameSize(record.outRect, area)) return false;
 
     packedRowBytes_ = 3 * static_cast<std::size_t>(width_);
-    const std::size_t inStride = strideOf(record.inRowBytes, packedRowBytes_);
-    outRowBytes_ = strideOf(record.outRowBytes, packedRowBytes_);
+    if (!strideFits(record.inRowBytes, packedRowBytes_) ||
+        !strideFits(record.outRowBytes, packedRowBytes_))
+        return false;
+    const auto inStride = static_cast<std::size_t>(record.inRowBytes);
+    outRowBytes_ = static_cast<std::size_t>(record.outRowBytes);
     outData_ = static_cast<std::uint8_t*>(record.outData);
 
     const auto* inData = static_cast<const std::uint8_t*>(record.inData);

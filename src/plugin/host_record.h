@@ -235,6 +235,7 @@ constexpr Fixed kFixedOne = 0x00010000;
 
 // Result codes.
 constexpr OSErr noErr = 0;
+constexpr OSErr memFullErr = -108;
 constexpr OSErr userCanceledErr = -128;
 constexpr OSErr errReportString = -30904;
 

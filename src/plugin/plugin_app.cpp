@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "plugin/host_image_transfer.h"
 #include "plugin/platform_services.h"
@@ -50,6 +51,8 @@ void CMFCPlugInApp::Dispatch(std::int16_t selector, void* record, std::intptr_t*
         error = errReportString;
     } catch (const PluginCodeError& code) {
         error = code.code;
+    } catch (const std::bad_alloc&) {
+        error = memFullErr;  // the host says its memory is full instead of a generic failure
     } catch (...) {
         error = -1;
     }

@@ -38,7 +38,8 @@ public:
     virtual DialogResult runModal(DialogHostContext& context) = 0;
 };
 
-// Confirmation: the final render from the host input, then the result to the host.
+// Confirmation: the final render from the host input, then the result to the host. Throws
+// std::bad_alloc, with nothing written, when the render could not get its memory.
 void renderFinalToHost(RenderDriver& driver, HostOutput& output);
 
 // Profile section and values of the persistent clarity and de-haze switches.

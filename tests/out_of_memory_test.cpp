@@ -1,0 +1,135 @@
+// A photograph too large for the memory the plug-in can get must end the render cleanly:
+// Render returns false and leaves nothing half-made that could be handed to the host. Each
+// case runs in a child process whose address space is limited (as a 32-bit host's is), so
+// that every allocation from the host copy to the last pass can be the one that fails.
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "render/render_driver.h"
+#include "settings/method_settings.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QORVA_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QORVA_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace qorva {
+namespace {
+
+#ifndef QORVA_ADDRESS_SANITIZER
+
+// What the child reports through its exit status.
+enum ChildOutcome : int {
+    kCleanFailure = 0,
+    kRendered = 10,
+    kPixelsLeftBehind = 11,
+    kNoAddressSpace = 12,  // the input could not even be reserved: nothing was tested
+};
+
+class FixedAreaHost : public PreviewHost {
+public:
+    ClientRect previewClientRect() const override { return {0, 0, 520, 392}; }
+};
+
+std::size_t addressSpaceInUse() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        unsigned long long kb = 0;
+        if (std::sscanf(line.c_str(), "VmSize: %llu kB", &kb) == 1)
+            return static_cast<std::size_t>(kb) * 1024;
+    }
+    return 0;
+}
+
+// In the child: the host's input is reserved without being backed (untouched pages read as
+// black), a few rows get detail so that no pipeline can take a shortcut, then the address
+// space is capped at what is in use plus the headroom and the final render runs.
+int renderUnderLimit(int width, int height, int methodId, std::size_t headroom) {
+    const std::size_t bytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mapped == MAP_FAILED) return kNoAddressSpace;
+    auto* input = static_cast<std::uint8_t*>(mapped);
+    const std::size_t detail = std::min<std::size_t>(bytes, std::size_t{3} * width * 64);
+    for (std::size_t i = 0; i < detail; ++i) input[i] = static_cast<std::uint8_t>(i * 29 + i / 97);
+
+    FixedAreaHost host;
+    MethodSettings method;
+    method.method = methodId;
+    SelectMethod(method);
+    ColorSettings colour;
+    colour.clarityOn = colour.dehazeOn = true;
+    colour.filterMode = 4;  // the Orton glow needs a buffer of its own
+    RenderDriver driver(host, method, colour);
+    driver.setHostInput(input, width, height);
+
+    const rlimit limit{addressSpaceInUse() + headroom, addressSpaceInUse() + headroom};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) return kNoAddressSpace;
+    if (driver.Render(RenderQuality::Final)) return kRendered;
+    return driver.renderImage().hasPixels() ? kPixelsLeftBehind : kCleanFailure;
+}
+
+int inChild(int width, int height, int methodId, std::size_t headroom) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(renderUnderLimit(width, height, methodId, headroom));
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    if (WIFSIGNALED(status)) return -1000 - WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+constexpr std::size_t kMiB = 1024 * 1024;
+
+// The largest filter rectangles a host can send (16-bit coordinates from -32768 to 32767, and
+// from the origin): the copy of the input cannot be had.
+TEST(OutOfMemory, LargestFilterRectanglesEndTheRenderCleanly) {
+    for (const auto& [w, h] : {std::pair{65535, 65535}, std::pair{32767, 32767}}) {
+        for (int id : {kMethodEyeCatching, kMethodUltraContrast}) {
+            const int outcome = inChild(w, h, id, 256 * kMiB);
+            if (outcome == kNoAddressSpace) GTEST_SKIP() << "cannot reserve the input";
+            EXPECT_EQ(outcome, kCleanFailure) << w << "x" << h << " method " << id;
+        }
+    }
+}
+
+// A 3-megapixel photograph with less and less room: the failure moves from the passes back
+// through the pipelines to the host copy, and it is clean wherever it happens.
+TEST(OutOfMemory, FailureAtAnyStageOfAFinalRenderIsClean) {
+    int failures = 0;
+    for (int id : {kMethodEyeCatching, kMethodUltraContrast}) {
+        for (std::size_t headroom :
+             {8 * kMiB, 20 * kMiB, 36 * kMiB, 56 * kMiB, 80 * kMiB, 110 * kMiB}) {
+            const int outcome = inChild(2000, 1500, id, headroom);
+            if (outcome == kNoAddressSpace) GTEST_SKIP() << "cannot reserve the input";
+            EXPECT_TRUE(outcome == kCleanFailure || outcome == kRendered)
+                << "method " << id << " with " << headroom / kMiB << " MiB: " << outcome;
+            failures += outcome == kCleanFailure ? 1 : 0;
+        }
+    }
+    EXPECT_GT(failures, 0);
+}
+
+#else
+TEST(OutOfMemory, NotUnderAddressSanitizer) {
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space; RLIMIT_AS cannot apply";
+}
+#endif
+
+}  // namespace
+}  // namespace qorva
