@@ -1,8 +1,10 @@
 #include "colour/color_pass.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "colour/hls.h"
+#include "common/wide_vectors.h"
 
 namespace qorva {
 namespace {
@@ -19,6 +21,81 @@ inline double hueCurveShift(const CurveTable& table, float hue) {
 
 // 1/255 as the brightness curve has always stored it.
 constexpr float kInv255 = static_cast<float>(1.0 / 255.0);
+
+// LookupCurve without branches, for the row loops: every step computed, the same one kept.
+// LookupCurve in two steps without branches, for the row loops: where x reads the table (entry,
+// fraction, and whether x is at the top, which reads the last entry alone), then the value. The
+// table is read as floats: every entry is a small whole number, so the values are the same.
+inline void curvePosition(float x, float lo, float hi, int& bin, float& frac, float& top) {
+    float t = (x - lo) / (hi - lo);
+    const int defined = static_cast<int>(t >= 0);  // also false for NaN
+    t = defined ? t : 0.0f;
+    t = t > 1 ? 1.0f : t;
+    const float p = 255 * t;
+    const int whole = static_cast<int>(p);
+    bin = whole > 254 ? 254 : whole;
+    frac = p - static_cast<float>(bin);
+    top = t == 1 ? 1.0f : 0.0f;
+}
+
+inline float curveValue(const float* table, int bin, float frac, float top) {
+    const float v = table[bin] + frac * (table[bin + 1] - table[bin]);
+    return top != 0 ? table[255] : v;
+}
+
+// RgbToHls and HlsToRgb without branches.
+constexpr float kInv510 = static_cast<float>(1.0 / 510.0);
+constexpr float kInv360 = static_cast<float>(1.0 / 360.0);
+
+inline void rgbToHls(float r, float g, float b, float& h, float& l, float& s) {
+    const float mx = std::max(std::max(r, g), b);
+    const float mn = std::min(std::min(r, g), b);
+    l = ((mx + mn) * 360 + 255) * kInv510;
+    const float d = mx - mn;
+    const float sDark = (d * 360 + (mx + mn) / 2) / (mx + mn);
+    const float sLight = (d * 360 + (510 - mx - mn) / 2) / (510 - mx - mn);
+    const float rd = ((mx - r) * 60 + d / 2) / d;
+    const float gd = ((mx - g) * 60 + d / 2) / d;
+    const float bd = ((mx - b) * 60 + d / 2) / d;
+    const int redTop = static_cast<int>(r == mx);
+    const int greenTop = static_cast<int>(g == mx);
+    float hue = redTop ? bd - gd : greenTop ? 120 + rd - bd : 240 + gd - rd;
+    hue = hue < 0 ? hue + 360 : hue;
+    hue = hue > 360 ? hue - 360 : hue;
+    const int grey = static_cast<int>(mx == mn);
+    s = grey ? 0.0f : l <= 180 ? sDark : sLight;
+    h = grey ? 240.0f : hue;
+}
+
+inline float hueToValue(float m1, float m2, float h) {
+    h = h < 0 ? h + 360 : h;
+    h = h > 360 ? h - 360 : h;
+    const float rising = m1 + ((m2 - m1) * h + 30) / 60;
+    const float falling = m1 + ((m2 - m1) * (240 - h) + 30) / 60;
+    return h < 60 ? rising : h < 180 ? m2 : h < 240 ? falling : m1;
+}
+
+inline void hlsToRgb(float h, float l, float s, float& r, float& g, float& b) {
+    const float grey = l * 255 * kInv360;
+    const float m2Dark = (l * (360 + s) + 180) / 360;
+    const float m2Light = l + s - (l * s + 180) / 360;
+    const float m2 = l <= 180 ? m2Dark : m2Light;
+    const float m1 = 2 * l - m2;
+    const float cr = (hueToValue(m1, m2, h + 120) * 255 + 180) / 360;
+    const float cg = (hueToValue(m1, m2, h) * 255 + 180) / 360;
+    const float cb = (hueToValue(m1, m2, h - 120) * 255 + 180) / 360;
+    const int flat = static_cast<int>(s == 0);
+    r = flat ? grey : cr;
+    g = flat ? grey : cg;
+    b = flat ? grey : cb;
+}
+
+// toOutputByte without branches, for the row loops.
+inline std::uint8_t outputByte(float x) {
+    float v = x > 0 ? x : 0.0f;
+    v = v >= 255 ? 255.0f : v;
+    return static_cast<std::uint8_t>(static_cast<int>(v));
+}
 
 }  // namespace
 
@@ -83,6 +160,71 @@ void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
     }
 }
 
+// The planes are the caller's row buffers and never overlap.
+QORVA_WIDE_VECTORS void ColorPassRow(float* __restrict r, float* __restrict g, float* __restrict b,
+                                     int count, const ColorPassParams& params) {
+    const CurveTables& curves = params.curves != nullptr ? *params.curves : neutralCurves();
+    float tone[256], balance[256], hueCurve[256];
+    for (std::size_t k = 0; k < 256; ++k) {
+        tone[k] = curves.tone[k];
+        balance[k] = curves.balance[k];
+        hueCurve[k] = curves.hue[k];
+    }
+    // In chunks, so that the positions in the curve tables are in memory before the tables are
+    // read (the form whose reads the compiler vectorises) without allocating anything.
+    constexpr int kChunk = 256;
+    int bin[kChunk];
+    float frac[kChunk];
+    float top[kChunk];
+    if (params.curvesOn) {
+        for (float* plane : {r, g, b}) {
+            for (int x0 = 0; x0 < count; x0 += kChunk) {
+                const int n = std::min(kChunk, count - x0);
+                float* v = plane + x0;
+                for (int i = 0; i < n; ++i) curvePosition(v[i], 0, 255, bin[i], frac[i], top[i]);
+                for (int i = 0; i < n; ++i) v[i] = curveValue(tone, bin[i], frac[i], top[i]);
+            }
+        }
+    }
+    const bool balanceOn = params.balanceOn;
+    const bool hueShiftOn = params.hueShiftOn;
+    if (balanceOn || hueShiftOn) {
+        // One HLS round trip serves both curves, as in ColorPass; both read the unchanged hue.
+        float h[kChunk], l[kChunk], sat[kChunk];
+        for (int x0 = 0; x0 < count; x0 += kChunk) {
+            const int n = std::min(kChunk, count - x0);
+            float* cr = r + x0;
+            float* cg = g + x0;
+            float* cb = b + x0;
+            for (int i = 0; i < n; ++i) {
+                rgbToHls(cr[i], cg[i], cb[i], h[i], l[i], sat[i]);
+                curvePosition(h[i], 0, 360, bin[i], frac[i], top[i]);
+            }
+            float balanceValue[kChunk], hueValue[kChunk];
+            for (int i = 0; i < n; ++i) {
+                balanceValue[i] = curveValue(balance, bin[i], frac[i], top[i]);
+                hueValue[i] = curveValue(hueCurve, bin[i], frac[i], top[i]);
+            }
+            for (int i = 0; i < n; ++i) {
+                const double balanceShift = (balanceValue[i] / 256 - 0.5) * 360;
+                const double hueShift = (hueValue[i] / 256 - 0.5) * 360;
+                float balanced = static_cast<float>(sat[i] + balanceShift);
+                balanced = balanced < 0 ? 0.0f : balanced;
+                balanced = balanced > 360 ? 360.0f : balanced;
+                const float shifted = static_cast<float>(h[i] + hueShift);
+                const float s2 = balanceOn ? balanced : sat[i];
+                const float h2 = hueShiftOn ? shifted : h[i];
+                hlsToRgb(h2, l[i], s2, cr[i], cg[i], cb[i]);
+            }
+        }
+    }
+    const int mode = params.filterMode;
+    if (mode <= 0 || mode == 4 || mode > 11) return;
+    ColorPassParams filterOnly;
+    filterOnly.filterMode = mode;
+    for (int x = 0; x < count; ++x) ColorPass(r[x], g[x], b[x], filterOnly);
+}
+
 void vividStep(float& r, float& g, float& b, float vivid, bool requirePositive) {
     if (!(vivid > 0)) return;
     const float a = 150 * vivid;
@@ -132,6 +274,90 @@ void ColorChain::run(float r, float g, float b, std::uint8_t* out) const {
     out[0] = toOutputByte(c[0]);
     out[1] = toOutputByte(c[1]);
     out[2] = toOutputByte(c[2]);
+}
+
+// The planes never overlap each other or the output: they are the caller's row buffers.
+void ColorChain::runRow(float* __restrict r, float* __restrict g, float* __restrict b, int count,
+                        std::uint8_t* __restrict out) const {
+    // Locals throughout, so the compiler knows the stores cannot change them.
+    const float vivid = p_.vivid;
+    if (vivid > 0) {
+        const float a = 150 * vivid;
+        const float d = 2 * (255 - a);
+        if (d > 0 && p_.contrastMethod) {
+            for (int x = 0; x < count; ++x) {
+                const float cr = r[x], cg = g[x], cb = b[x];
+                const float nr = (510 * cr - a * (cg + cb)) / d;
+                const float ng = (510 * cg - a * (cr + cb)) / d;
+                const float nb = (510 * cb - a * (cr + cg)) / d;
+                // Integer flags: the form the compiler turns into vector selects.
+                const int positive =
+                    static_cast<int>(cr > 0) & static_cast<int>(cg > 0) & static_cast<int>(cb > 0);
+                r[x] = positive ? nr : cr;
+                g[x] = positive ? ng : cg;
+                b[x] = positive ? nb : cb;
+            }
+        } else if (d > 0) {
+            for (int x = 0; x < count; ++x) {
+                const float cr = r[x], cg = g[x], cb = b[x];
+                r[x] = (510 * cr - a * (cg + cb)) / d;
+                g[x] = (510 * cg - a * (cr + cb)) / d;
+                b[x] = (510 * cb - a * (cr + cg)) / d;
+            }
+        }
+    }
+
+    if (p_.gamma != 1) {
+        const double invGamma = invGamma_;
+        for (float* plane : {r, g, b}) {
+            for (int x = 0; x < count; ++x) {
+                const float v = plane[x];
+                plane[x] =
+                    v < 0 ? 0 : static_cast<float>(std::pow(static_cast<double>(v), invGamma));
+            }
+        }
+    }
+
+    const float bb = p_.brightnessBlend;
+    const float s = p_.saturationFactor;
+    if (p_.contrastMethod) {
+        for (int x = 0; x < count; ++x) {
+            const float c0 = 255 * r[x];
+            const float c1 = 255 * g[x];
+            const float c2 = 255 * b[x];
+            r[x] = bb * (255 - (255 - c0) * (255 - c0) * kInv255) + (1 - bb) * c0;
+            g[x] = bb * (255 - (255 - c1) * (255 - c1) * kInv255) + (1 - bb) * c1;
+            b[x] = bb * (255 - (255 - c2) * (255 - c2) * kInv255) + (1 - bb) * c2;
+        }
+        if (s < 1) {
+            for (int x = 0; x < count; ++x) {
+                const float m = (r[x] + g[x] + b[x]) / 3 * (1 - s);
+                r[x] = m + s * r[x];
+                g[x] = m + s * g[x];
+                b[x] = m + s * b[x];
+            }
+        }
+    } else {
+        for (int x = 0; x < count; ++x) {
+            r[x] = 255 * r[x];
+            g[x] = 255 * g[x];
+            b[x] = 255 * b[x];
+        }
+    }
+
+    // The Orton modes and unknown modes leave the colour pass nothing to do by themselves.
+    const int mode = p_.pass.filterMode;
+    const bool monochrome = mode > 0 && mode != 4 && mode <= 11;
+    if (passActive_ &&
+        (p_.pass.curvesOn || p_.pass.balanceOn || p_.pass.hueShiftOn || monochrome)) {
+        ColorPassRow(r, g, b, count, p_.pass);
+    }
+
+    for (int x = 0; x < count; ++x) {
+        out[3 * x] = outputByte(r[x]);
+        out[3 * x + 1] = outputByte(g[x]);
+        out[3 * x + 2] = outputByte(b[x]);
+    }
 }
 
 }  // namespace qorva

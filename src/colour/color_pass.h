@@ -20,6 +20,10 @@ struct ColorPassParams {
 // r, g, b in/out on the 0..255 scale (values may leave it until the output clamp).
 void ColorPass(float& r, float& g, float& b, const ColorPassParams& params);
 
+// ColorPass over a row held as three planes of count values (overwritten), each step over the
+// whole row so that the compiler vectorises it: exactly what ColorPass gives pixel by pixel.
+void ColorPassRow(float* r, float* g, float* b, int count, const ColorPassParams& params);
+
 // A colour value stored as an output byte: clamped to 0..255 and truncated toward zero.
 std::uint8_t toOutputByte(float x);
 
@@ -47,6 +51,10 @@ public:
     explicit ColorChain(const ColorChainParams& params);
     // r, g, b on the 0..1 scale; writes three clamped, truncated bytes.
     void run(float r, float g, float b, std::uint8_t* out) const;
+    // The same chain over a row held as three planes of count values (overwritten): each step
+    // runs over the whole row before the next, so that the compiler vectorises the arithmetic
+    // steps. out receives 3 x count interleaved bytes, exactly what run gives pixel by pixel.
+    void runRow(float* r, float* g, float* b, int count, std::uint8_t* out) const;
 
 private:
     ColorChainParams p_;

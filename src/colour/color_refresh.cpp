@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "colour/finishing_passes.h"
 #include "common/parallel.h"
@@ -45,23 +46,52 @@ void ColorRefresh(const std::uint8_t* neutral, std::uint8_t* display, int width,
 
     const std::array<std::uint8_t, 256> table = gammaTable(g);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-    parallelRows(height, [&](int begin, int end) {
-        const std::size_t first = static_cast<std::size_t>(begin) * rowBytes;
-        const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
-        for (std::size_t i = first; i < last; i += 3) {
-            std::uint8_t r = table[neutral[i]];
-            std::uint8_t gr = table[neutral[i + 1]];
-            std::uint8_t b = table[neutral[i + 2]];
-            if (passActive) {
-                float fr = r, fg = gr, fb = b;
-                ColorPass(fr, fg, fb, pass);
-                r = toOutputByte(fr);
-                gr = toOutputByte(fg);
-                b = toOutputByte(fb);
+
+    // Without colour balance, hue shift or a monochrome filter every channel is on its own:
+    // gamma and tone curve fold into one byte table, the common case of a gamma or curve drag.
+    const int mode = pass.filterMode;
+    const bool monochrome = mode > 0 && mode != 4 && mode <= 11;
+    if (!pass.balanceOn && !pass.hueShiftOn && !monochrome) {
+        const CurveTable identity = identityCurveTable();
+        const CurveTable& tone = pass.curves != nullptr ? pass.curves->tone : identity;
+        std::array<std::uint8_t, 256> channel{};
+        for (int i = 0; i < 256; ++i) {
+            const std::uint8_t v = table[static_cast<std::size_t>(i)];
+            channel[static_cast<std::size_t>(i)] =
+                pass.curvesOn ? toOutputByte(LookupCurve(tone, v, 0, 255)) : v;
+        }
+        parallelRows(height, [&](int begin, int end) {
+            const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
+            for (std::size_t i = static_cast<std::size_t>(begin) * rowBytes; i < last; ++i) {
+                display[i] = channel[neutral[i]];
             }
-            display[i] = r;
-            display[i + 1] = gr;
-            display[i + 2] = b;
+        });
+        OrtonPass(display, width, height, mode);
+        return;
+    }
+
+    // Here the colour pass is active (the byte table above took every other case): the rows go
+    // through it as planes.
+    parallelRows(height, [&](int begin, int end) {
+        const std::size_t w = static_cast<std::size_t>(width);
+        std::vector<float> planes(3 * w);
+        float* r = planes.data();
+        float* g = r + w;
+        float* b = g + w;
+        for (int y = begin; y < end; ++y) {
+            const std::uint8_t* in = neutral + static_cast<std::size_t>(y) * rowBytes;
+            std::uint8_t* out = display + static_cast<std::size_t>(y) * rowBytes;
+            for (std::size_t x = 0; x < w; ++x) {
+                r[x] = table[in[3 * x]];
+                g[x] = table[in[3 * x + 1]];
+                b[x] = table[in[3 * x + 2]];
+            }
+            ColorPassRow(r, g, b, width, pass);
+            for (std::size_t x = 0; x < w; ++x) {
+                out[3 * x] = toOutputByte(r[x]);
+                out[3 * x + 1] = toOutputByte(g[x]);
+                out[3 * x + 2] = toOutputByte(b[x]);
+            }
         }
     });
     OrtonPass(display, width, height, pass.filterMode);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <vector>
 
+#include "common/large_buffer.h"
 #include "common/parallel.h"
 #include "kernels/clarity_sharpen.h"
 #include "kernels/gaussian_blur.h"
@@ -38,24 +38,27 @@ void OrtonPass(std::uint8_t* image, int width, int height, int mode) {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
 
     // Screen blend of the image with itself, then blurred: the glow.
-    std::vector<std::uint8_t> glow(size);
+    const LargeArray<std::uint8_t> glowBlock = makeLargeArray<std::uint8_t>(size);
+    std::uint8_t* const glow = glowBlock.get();
     parallelRows(height, [&](int begin, int end) {
-        const std::size_t first = static_cast<std::size_t>(begin) * rowBytes;
+        const std::uint8_t* in = image;
+        std::uint8_t* out = glow;
         const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
-        for (std::size_t i = first; i < last; ++i) {
-            const int inv = 255 - image[i];
-            glow[i] = static_cast<std::uint8_t>(255 - inv * inv / 255);
+        for (std::size_t i = static_cast<std::size_t>(begin) * rowBytes; i < last; ++i) {
+            const int inv = 255 - in[i];
+            out[i] = static_cast<std::uint8_t>(255 - inv * inv / 255);
         }
     });
     const float radius = static_cast<float>(std::max(width, height) * 0.05);
-    GaussianBlur(glow.data(), width, height, radius, 3);
+    GaussianBlur(glow, width, height, radius, 3);
 
     // Multiply blend: the glow darkens mid tones and leaves white and black alone.
     parallelRows(height, [&](int begin, int end) {
-        const std::size_t first = static_cast<std::size_t>(begin) * rowBytes;
+        std::uint8_t* out = image;
+        const std::uint8_t* soft = glow;
         const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
-        for (std::size_t i = first; i < last; ++i) {
-            image[i] = static_cast<std::uint8_t>(glow[i] * image[i] / 255);
+        for (std::size_t i = static_cast<std::size_t>(begin) * rowBytes; i < last; ++i) {
+            out[i] = static_cast<std::uint8_t>(soft[i] * out[i] / 255);
         }
     });
 }

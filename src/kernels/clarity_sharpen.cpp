@@ -1,11 +1,14 @@
 #include "kernels/clarity_sharpen.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <vector>
 
 #include "colour/hls.h"
+#include "common/large_buffer.h"
 #include "common/parallel.h"
+#include "common/wide_vectors.h"
 #include "kernels/gaussian_blur.h"
 #include "kernels/packed_image.h"
 
@@ -56,8 +59,72 @@ const std::uint8_t ClarityHueTable[363] = {
 };
 
 namespace {
+
 constexpr float kInv255 = static_cast<float>(1.0 / 255.0);
 constexpr float kInv360 = static_cast<float>(1.0 / 360.0);
+constexpr float kInv510 = static_cast<float>(1.0 / 510.0);
+
+// The sharpening weight of a blurred pixel from RgbToHls's hue and saturation, computed
+// without branches so that the row loop vectorises: both sides of every choice are worked out
+// and the one RgbToHls takes is kept, which changes no value. hueWeight[k] is the table's
+// weight of whole hue k on the 0..1 scale.
+inline float clarityWeight(float r, float g, float b, const float* hueWeight) {
+    const float mx = std::max(std::max(r, g), b);
+    const float mn = std::min(std::min(r, g), b);
+    const float l = ((mx + mn) * 360 + 255) * kInv510;
+    const float d = mx - mn;
+    const float sDark = (d * 360 + (mx + mn) / 2) / (mx + mn);
+    const float sLight = (d * 360 + (510 - mx - mn) / 2) / (510 - mx - mn);
+    const float rd = ((mx - r) * 60 + d / 2) / d;
+    const float gd = ((mx - g) * 60 + d / 2) / d;
+    const float bd = ((mx - b) * 60 + d / 2) / d;
+    const int redTop = static_cast<int>(r == mx);
+    const int greenTop = static_cast<int>(g == mx);
+    float h = redTop ? bd - gd : greenTop ? 120 + rd - bd : 240 + gd - rd;
+    h = h < 0 ? h + 360 : h;
+    h = h > 360 ? h - 360 : h;
+    const int grey = static_cast<int>(mx == mn);
+    const float s = grey ? 0.0f : l <= 180 ? sDark : sLight;
+    h = grey ? 240.0f : h;
+    // Hues of blurred bytes stay within 0..360; the guard keeps the table read inside its
+    // bounds whatever the conversion returns.
+    const int inRange = static_cast<int>(h >= 0) & static_cast<int>(h <= 360);
+    const int hue = static_cast<int>(inRange ? h : 0.0f);
+    return hueWeight[hue] * (s * kInv360);
+}
+
+// One row: the weights of its pixels first (vectorised), then the sharpening of every byte.
+QORVA_WIDE_VECTORS void sharpenRow(std::uint8_t* __restrict row,
+                                   const std::uint8_t* __restrict soft, int width, double amount,
+                                   int threshold, const float* __restrict hueWeight,
+                                   float* __restrict weight) {
+    // The channels apart first (weight holds 4 x width floats: the three channels, then the
+    // weights), so that the weights are worked out on plain runs of floats.
+    float* r = weight + width;
+    float* g = r + width;
+    float* b = g + width;
+    for (int x = 0; x < width; ++x) {
+        const std::uint8_t* p = soft + 3 * static_cast<std::size_t>(x);
+        r[x] = p[0];
+        g[x] = p[1];
+        b[x] = p[2];
+    }
+    for (int x = 0; x < width; ++x) weight[x] = clarityWeight(r[x], g[x], b[x], hueWeight);
+    for (int x = 0; x < width; ++x) {
+        const float t = weight[x];
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            const std::size_t i = 3 * static_cast<std::size_t>(x) + ch;
+            const int src = row[i];
+            const int d = src - soft[i];
+            const int m = std::abs(2 * d) < threshold ? 0 : d;
+            const double v = src + amount * (t * m);
+            double c = v > 0 ? v : 0.0;
+            c = c >= 255 ? 255.0 : c;
+            row[i] = static_cast<std::uint8_t>(static_cast<int>(c));
+        }
+    }
+}
+
 }  // namespace
 
 void ClaritySharpen(std::uint8_t* pixels, int width, int height, double radius, double amount,
@@ -65,24 +132,37 @@ void ClaritySharpen(std::uint8_t* pixels, int width, int height, double radius, 
     if (pixels == nullptr || bytesPerPixel < 3) return;
     const std::size_t size = packedImageBytes(width, height, bytesPerPixel);
     if (size == 0) return;
-    const std::vector<std::uint8_t> source(pixels, pixels + size);
-    GaussianBlur(pixels, width, height, radius, bytesPerPixel);
+    // The blur goes into its own buffer, so the image itself is the unblurred source.
+    const LargeArray<std::uint8_t> blurred = makeLargeArray<std::uint8_t>(size);
+    const std::uint8_t* soft = blurred.get();
+    GaussianBlurCopy(pixels, blurred.get(), width, height, radius, bytesPerPixel);
 
     const std::size_t bpp = static_cast<std::size_t>(bytesPerPixel);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * bpp;
+    float hueWeight[363];
+    for (int k = 0; k < 363; ++k) hueWeight[k] = ClarityHueTable[k] * kInv255;
+    if (bpp == 3) {
+        parallelRows(height, [&](int begin, int end) {
+            std::vector<float> weight(4 * static_cast<std::size_t>(width));
+            for (int y = begin; y < end; ++y) {
+                const std::size_t rowStart = static_cast<std::size_t>(y) * rowBytes;
+                sharpenRow(pixels + rowStart, soft + rowStart, width, amount, threshold, hueWeight,
+                           weight.data());
+            }
+        });
+        return;
+    }
     parallelRows(height, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const std::size_t rowStart = static_cast<std::size_t>(y) * rowBytes;
             for (std::size_t i = rowStart; i < rowStart + rowBytes; i += bpp) {
                 float h, l, s;
-                RgbToHls(pixels[i], pixels[i + 1], pixels[i + 2], h, l, s);
-                // Hues of blurred bytes stay within 0..360; the guard keeps the table read
-                // inside its bounds whatever the conversion returns.
+                RgbToHls(soft[i], soft[i + 1], soft[i + 2], h, l, s);
                 const int hue = h >= 0 && h <= 360 ? static_cast<int>(h) : 0;
                 const float t = (ClarityHueTable[hue] * kInv255) * (s * kInv360);
                 for (std::size_t ch = 0; ch < 3; ++ch) {
-                    const int src = source[i + ch];
-                    int d = src - pixels[i + ch];
+                    const int src = pixels[i + ch];
+                    int d = src - soft[i + ch];
                     if (std::abs(2 * d) < threshold) d = 0;
                     const double v = src + amount * (t * d);
                     pixels[i + ch] = !(v > 0) ? 0 : v >= 255 ? 255 : static_cast<std::uint8_t>(v);

@@ -10,4 +10,11 @@ namespace qorva {
 // pixel are touched. sigma = radius / 2. Throws std::bad_alloc when scratch memory runs out.
 void GaussianBlur(std::uint8_t* pixels, int width, int height, double radius, int bytesPerPixel);
 
+// The same blur from source into target (which may be source itself), leaving source as it is:
+// what the sharpening kernels need instead of a copy of the image plus an in-place blur. Bytes
+// beyond the third of each pixel are copied unchanged; a radius too small to blur copies the
+// image.
+void GaussianBlurCopy(const std::uint8_t* source, std::uint8_t* target, int width, int height,
+                      double radius, int bytesPerPixel);
+
 }  // namespace qorva

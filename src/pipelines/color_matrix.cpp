@@ -14,16 +14,4 @@ const ColorMatrix kXyzToRgb = {{
     {0.055636f, -0.203996f, 1.057069f},
 }};
 
-std::array<float, 3> applyColorMatrix(float c0, float c1, float c2, const ColorMatrix& m) {
-    std::array<float, 3> out{};
-    for (int i = 0; i < 3; ++i) {
-        const auto& row = m[static_cast<std::size_t>(i)];
-        const double sum = static_cast<double>(row[0]) * c0 + static_cast<double>(row[1]) * c1 +
-                           static_cast<double>(row[2]) * c2;
-        const float value = static_cast<float>(sum);
-        out[static_cast<std::size_t>(i)] = value < 0 ? 0.0f : value;
-    }
-    return out;
-}
-
 }  // namespace qorva

@@ -1,7 +1,9 @@
 #include "pipelines/contrast_pipeline.h"
 
+#include <array>
 #include <cstddef>
 #include <new>
+#include <vector>
 
 #include "colour/color_pass.h"
 #include "colour/finishing_passes.h"
@@ -13,6 +15,36 @@ namespace qorva {
 namespace {
 
 constexpr double kInverse255 = 0.00392156862745098;
+
+// Per-byte terms of the luminance and of the colour scaling, built once per run: a table entry
+// is the very double the formula computes for that byte.
+struct ByteTables {
+    std::array<double, 256> red;    // 0.299 x byte
+    std::array<double, 256> green;  // 0.587 x byte
+    std::array<double, 256> blue;   // 0.114 x byte
+    std::array<double, 256> unit;   // byte / 255
+
+    ByteTables() {
+        for (int i = 0; i < 256; ++i) {
+            red[static_cast<std::size_t>(i)] = 0.299 * i;
+            green[static_cast<std::size_t>(i)] = 0.587 * i;
+            blue[static_cast<std::size_t>(i)] = 0.114 * i;
+            unit[static_cast<std::size_t>(i)] = i * kInverse255;
+        }
+    }
+};
+
+// One band's row buffers, allocated once per band.
+struct RowBuffers {
+    std::vector<float> equalized, r, g, b;
+    std::vector<unsigned char> black;
+    explicit RowBuffers(int width)
+        : equalized(static_cast<std::size_t>(width)),
+          r(static_cast<std::size_t>(width)),
+          g(static_cast<std::size_t>(width)),
+          b(static_cast<std::size_t>(width)),
+          black(static_cast<std::size_t>(width)) {}
+};
 
 }  // namespace
 
@@ -27,26 +59,25 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
             return true;
         }
 
-        FloatPlane stretched;  // Ls: the luminance, stretched to 0..255 by the equaliser
-        FloatPlane equalized;  // Le
+        // Ls: the luminance, stretched to 0..255 by the equaliser. The equalised luminance Le is
+        // never stored whole: each row of it goes straight into the colour chain.
+        FloatPlane stretched;
         stretched.create(w, h);
-        equalized.create(w, h);
         reportProgress(context, 20);
 
+        const ByteTables tables;
         parallelRows(h, [&](int begin, int end) {
+            const double* red = tables.red.data();
+            const double* green = tables.green.data();
+            const double* blue = tables.blue.data();
             for (int y = begin; y < end; ++y) {
                 const std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
                 float* ls = stretched.row(y);
                 for (int x = 0; x < w; ++x, px += 3) {
-                    ls[x] = static_cast<float>(0.299 * px[0] + 0.587 * px[1] + 0.114 * px[2]);
+                    ls[x] = static_cast<float>(red[px[0]] + green[px[1]] + blue[px[2]]);
                 }
             }
         });
-
-        const int n = params.divisions < 1 ? 1 : params.divisions;
-        reportProgress(context, 50);
-        equalizeLocalContrast(stretched, equalized, n, params.strength, params.smoothness, context);
-        reportProgress(context, 90);
 
         ColorChainParams chainParams;
         chainParams.vivid = params.vivid;
@@ -61,29 +92,43 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
         chainParams.pass.curves = &context.curves;
         const ColorChain chain(chainParams);
 
-        parallelRows(h, [&](int begin, int end) {
-            for (int y = begin; y < end; ++y) {
-                std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                const float* ls = stretched.row(y);
-                const float* le = equalized.row(y);
-                for (int x = 0; x < w; ++x, px += 3) {
-                    // The darkest pixels have no luminance ratio: they stay black.
-                    if (ls[x] == 0) {
-                        px[0] = px[1] = px[2] = 0;
-                        continue;
+        const int n = params.divisions < 1 ? 1 : params.divisions;
+        reportProgress(context, 50);
+        equalizeLocalContrastBands(
+            stretched, n, params.strength, params.smoothness, context,
+            [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
+                RowBuffers buf(w);
+                const double* unit = tables.unit.data();
+                for (int y = begin; y < end; ++y) {
+                    std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
+                    const float* ls = stretched.row(y);
+                    float* le = buf.equalized.data();
+                    float* r = buf.r.data();
+                    float* g = buf.g.data();
+                    float* b = buf.b.data();
+                    unsigned char* black = buf.black.data();
+                    equalisedRow(y, le);
+                    for (int x = 0; x < w; ++x) {
+                        // Only the change from stretched to equalised luminance reaches the
+                        // colour. The darkest pixels have no luminance ratio: they stay black
+                        // (their chain input is a harmless 0 and their bytes are set below).
+                        const int dark = static_cast<int>(ls[x] == 0);
+                        const float q = le[x] / (dark ? 1.0f : ls[x]);
+                        const std::uint8_t* p = px + 3 * static_cast<std::size_t>(x);
+                        r[x] = dark ? 0.0f : static_cast<float>(q * unit[p[0]]);
+                        g[x] = dark ? 0.0f : static_cast<float>(q * unit[p[1]]);
+                        b[x] = dark ? 0.0f : static_cast<float>(q * unit[p[2]]);
+                        black[x] = static_cast<unsigned char>(dark);
                     }
-                    // Only the change from stretched to equalised luminance reaches the colour.
-                    const float q = le[x] / ls[x];
-                    const float r = static_cast<float>(q * (px[0] * kInverse255));
-                    const float g = static_cast<float>(q * (px[1] * kInverse255));
-                    const float b = static_cast<float>(q * (px[2] * kInverse255));
-                    chain.run(r, g, b, px);
+                    chain.runRow(r, g, b, w, px);
+                    for (int x = 0; x < w; ++x) {
+                        if (black[x]) px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
+                    }
                 }
-            }
-        });
+            });
+        reportProgress(context, 90);
 
         reportProgress(context, 100);
-        equalized.release();
         stretched.release();
 
         runFinishingPasses(context, image, w, h, params.filterMode);

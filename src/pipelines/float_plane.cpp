@@ -11,7 +11,7 @@ void FloatPlane::create(int newWidth, int newHeight) {
     const std::size_t w = static_cast<std::size_t>(newWidth);
     const std::size_t h = static_cast<std::size_t>(newHeight);
     if (h != 0 && w > SIZE_MAX / sizeof(float) / h) throw std::bad_array_new_length();
-    samples.reset(new float[w * h]);
+    samples = makeLargeArray<float>(w * h);
     width = newWidth;
     height = newHeight;
 }

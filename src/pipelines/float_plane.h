@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
+
+#include "common/large_buffer.h"
 
 namespace qorva {
 
@@ -12,7 +13,7 @@ struct FloatPlane {
     int height = 0;
     // width x height samples, row-major; sample (x, y) at index y * width + x. Not initialised
     // by create: every user writes a sample before reading it.
-    std::unique_ptr<float[]> samples;
+    LargeArray<float> samples;
 
     // Throws std::bad_alloc (std::bad_array_new_length for a negative size or one whose byte
     // count does not fit in size_t) so that the pipeline ends its run with a failure result.

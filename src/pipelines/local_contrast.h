@@ -3,6 +3,8 @@
 // bilinearly so that no tile edges show.
 #pragma once
 
+#include <functional>
+
 #include "pipelines/float_plane.h"
 #include "pipelines/run_context.h"
 
@@ -18,5 +20,17 @@ namespace qorva {
 // histograms cannot be allocated.
 void equalizeLocalContrast(FloatPlane& source, FloatPlane& destination, int divisions,
                            float strength, float smoothness, const RunContext& context);
+
+// Writes the equalised row y (source width samples) into out; only for rows of its own band.
+using EqualisedRowFn = std::function<void(int y, float* out)>;
+// Called once for each band of rows [begin, end), on the band's worker thread; the bands cover
+// every row exactly once, whatever the thread count.
+using EqualisedBandFn = std::function<void(int begin, int end, const EqualisedRowFn& row)>;
+
+// The same equalisation without a destination plane: the pipelines take each equalised row as
+// it is made and put the colour back at once, which saves a plane of memory and a pass over it.
+// The source is stretched in place before the first band is called.
+void equalizeLocalContrastBands(FloatPlane& source, int divisions, float strength, float smoothness,
+                                const RunContext& context, const EqualisedBandFn& band);
 
 }  // namespace qorva

@@ -12,7 +12,9 @@
 
 #include "colour/color_pass.h"
 #include "colour/finishing_passes.h"
+#include "common/large_buffer.h"
 #include "common/parallel.h"
+#include "common/wide_vectors.h"
 #include "pipelines/color_matrix.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
@@ -40,36 +42,80 @@ void throwIfOutOfMemory(int code) {
     if (code == kTmOutOfMemory) throw std::bad_alloc();
 }
 
+// The linear value of every byte, built once per run: the engine reads its input through it
+// and the mix with the engine's bytes reads those through it.
+struct ByteTerms {
+    float unit[256];
+
+    ByteTerms() {
+        for (int b = 0; b < 256; ++b) unit[b] = toUnit(static_cast<std::uint8_t>(b));
+    }
+};
+
 // Runs the tone-mapping engine over the whole image and returns its display bytes (three per
-// pixel). Returns an empty buffer when the engine cannot compute a mapping (fewer than 700
-// pixels with countable brightness, e.g. a tiny preview): there is then nothing to mix in.
-std::vector<std::uint8_t> runEngine(const std::uint8_t* image, int width, int height) {
+// pixel). Returns no buffer when the engine cannot compute a mapping (fewer than 700 pixels
+// with countable brightness, e.g. a tiny preview): there is then nothing to mix in.
+LargeArray<std::uint8_t> runEngine(const std::uint8_t* image, int width, int height,
+                                   const ByteTerms& terms) {
     const std::size_t count = static_cast<std::size_t>(width) * height;
     const auto n = static_cast<std::ptrdiff_t>(count);
-    std::vector<float> triples(3 * count);
-    parallelRows(height, [&](int begin, int end) {
-        const std::size_t from = static_cast<std::size_t>(begin) * width * 3;
-        const std::size_t to = static_cast<std::size_t>(end) * width * 3;
-        for (std::size_t i = from; i < to; ++i) triples[i] = toUnit(image[i]);
-    });
-    std::vector<std::int16_t> codes(count);
-    std::vector<std::uint8_t> colourBytes(3 * count);
-    std::vector<std::uint8_t> result(3 * count);
+    LargeArray<std::int16_t> codes = makeLargeArray<std::int16_t>(count);
+    LargeArray<std::uint8_t> colourBytes = makeLargeArray<std::uint8_t>(3 * count);
+    LargeArray<std::uint8_t> result = makeLargeArray<std::uint8_t>(3 * count);
 
     // The pipelines pass 2.2 in single precision, as the product always has.
     std::unique_ptr<ToneMapper, ToneMapperDeleter> state(tmCreateState(2.2f));
     if (!state) throw std::bad_alloc();
     throwIfOutOfMemory(
-        tmCvColors(state.get(), codes.data(), colourBytes.data(), triples.data(), n));
-    throwIfOutOfMemory(tmAddHisto(state.get(), codes.data(), n, 1));
+        tmCvBytes(state.get(), codes.get(), colourBytes.get(), image, n, terms.unit));
+    throwIfOutOfMemory(tmAddHisto(state.get(), codes.get(), n, 1));
     const int mapping = tmComputeMapping(state.get(), 2.2f, 0, 0);
     throwIfOutOfMemory(mapping);
-    if (mapping != kTmOk) return {};
-    const int mapped = tmMapPixels(state.get(), result.data(), codes.data(), colourBytes.data(), n);
+    if (mapping != kTmOk) return nullptr;
+    const int mapped = tmMapPixels(state.get(), result.get(), codes.get(), colourBytes.get(), n);
     throwIfOutOfMemory(mapped);
-    if (mapped != kTmOk) return {};
+    if (mapped != kTmOk) return nullptr;
     return result;
 }
+
+// The linear values of a row's channels, apart: toUnit of each byte, computed rather than
+// looked up so that the loop vectorises.
+QORVA_WIDE_VECTORS void unitsRow(const std::uint8_t* __restrict px, int w, float* __restrict u0,
+                                 float* __restrict u1, float* __restrict u2) {
+    for (int x = 0; x < w; ++x) {
+        u0[x] = static_cast<float>(px[3 * x] * kInverse255);
+        u1[x] = static_cast<float>(px[3 * x + 1] * kInverse255);
+        u2[x] = static_cast<float>(px[3 * x + 2] * kInverse255);
+    }
+}
+
+// Component i of applyColorMatrix(u0, u1, u2, kRgbToXyz) along a row.
+QORVA_WIDE_VECTORS void componentRow(std::size_t i, const float* __restrict u0,
+                                     const float* __restrict u1, const float* __restrict u2, int w,
+                                     float* __restrict out) {
+    const double a = kRgbToXyz[i][0];
+    const double b = kRgbToXyz[i][1];
+    const double c = kRgbToXyz[i][2];
+    for (int x = 0; x < w; ++x) {
+        const float v = static_cast<float>(a * u0[x] + b * u1[x] + c * u2[x]);
+        out[x] = v < 0 ? 0.0f : v;
+    }
+}
+
+// A band's rows of channel values and one component.
+struct RowScratch {
+    std::vector<float> values;
+    float* u0;
+    float* u1;
+    float* u2;
+    float* component;
+    explicit RowScratch(int w) : values(4 * static_cast<std::size_t>(w)) {
+        u0 = values.data();
+        u1 = u0 + w;
+        u2 = u1 + w;
+        component = u2 + w;
+    }
+};
 
 // Per-band reductions are combined under a lock; minimum, maximum and integer counts do not
 // depend on the order of combination, so any thread count gives the serial result.
@@ -78,16 +124,20 @@ struct LuminanceRange {
     float hi = 0.0001f;
 };
 
-LuminanceRange findRange(const FloatPlane& y, int width, int height) {
+LuminanceRange findRange(const std::uint8_t* image, int width, int height) {
     LuminanceRange total;
     std::mutex lock;
     parallelRows(height, [&](int begin, int end) {
         LuminanceRange band;
-        for (int row = begin; row < end; ++row) {
-            const float* v = y.row(row);
+        RowScratch row(width);
+        for (int y = begin; y < end; ++y) {
+            unitsRow(image + static_cast<std::size_t>(y) * width * 3, width, row.u0, row.u1,
+                     row.u2);
+            componentRow(1, row.u0, row.u1, row.u2, width, row.component);
+            const float* ys = row.component;
             for (int x = 0; x < width; ++x) {
-                if (v[x] < band.lo) band.lo = v[x];
-                if (v[x] > band.hi) band.hi = v[x];
+                if (ys[x] < band.lo) band.lo = ys[x];
+                if (ys[x] > band.hi) band.hi = ys[x];
             }
         }
         std::lock_guard<std::mutex> guard(lock);
@@ -100,19 +150,30 @@ LuminanceRange findRange(const FloatPlane& y, int width, int height) {
 // Contrast-limited global equalisation of the luminance: a 127-bin histogram whose bins are
 // held to the share of the pixels that their width is of the luminance range, returned as its
 // 128-entry cumulative table from 0 to 1.
-std::vector<float> globalEqualisation(const RunContext& context, const FloatPlane& y, int width,
-                                      int height, float lo, float range) {
+// The global histogram's bin of each luminance of a row.
+QORVA_WIDE_VECTORS void binsRow(const float* __restrict ys, int w, float lo, float range,
+                                int* __restrict bins) {
+    for (int x = 0; x < w; ++x) {
+        const int bin = static_cast<int>((ys[x] - lo) / range * kGlobalBins);
+        const int low = bin < 0 ? 0 : bin;
+        bins[x] = low > kGlobalBins - 1 ? kGlobalBins - 1 : low;
+    }
+}
+
+std::vector<float> globalEqualisation(const RunContext& context, const std::uint8_t* image,
+                                      int width, int height, float lo, float range) {
     std::vector<long long> counts(kGlobalBins, 0);
     std::mutex lock;
     parallelRows(height, [&](int begin, int end) {
         long long band[kGlobalBins] = {};
-        for (int row = begin; row < end; ++row) {
-            const float* v = y.row(row);
-            for (int x = 0; x < width; ++x) {
-                int bin = static_cast<int>((v[x] - lo) / range * kGlobalBins);
-                bin = std::clamp(bin, 0, kGlobalBins - 1);
-                ++band[bin];
-            }
+        RowScratch row(width);
+        std::vector<int> bins(static_cast<std::size_t>(width));
+        for (int y = begin; y < end; ++y) {
+            unitsRow(image + static_cast<std::size_t>(y) * width * 3, width, row.u0, row.u1,
+                     row.u2);
+            componentRow(1, row.u0, row.u1, row.u2, width, row.component);
+            binsRow(row.component, width, lo, range, bins.data());
+            for (int x = 0; x < width; ++x) ++band[bins[static_cast<std::size_t>(x)]];
         }
         std::lock_guard<std::mutex> guard(lock);
         for (int k = 0; k < kGlobalBins; ++k) counts[static_cast<std::size_t>(k)] += band[k];
@@ -164,6 +225,87 @@ std::vector<float> globalEqualisation(const RunContext& context, const FloatPlan
     return cumulative;
 }
 
+// X, Y and Z of a row of pixels.
+void xyzRow(const std::uint8_t* px, int w, RowScratch& row, float* xs, float* ys, float* zs) {
+    unitsRow(px, w, row.u0, row.u1, row.u2);
+    componentRow(0, row.u0, row.u1, row.u2, w, xs);
+    componentRow(1, row.u0, row.u1, row.u2, w, ys);
+    componentRow(2, row.u0, row.u1, row.u2, w, zs);
+}
+
+// The global equalisation of a row and its return to RGB, mixed with the engine's bytes when
+// there are any, with the row's luminance on the 0..255 scale for the local equalisation.
+struct GlobalMapping {
+    float lo;
+    float range;
+    const float* cumulative;  // kGlobalBins + 1 entries
+    float q;                  // Natural/Saturated: the share of the equalised colour
+};
+
+// Three plain runs, so that each vectorises: the position of every pixel in the cumulative
+// table (the table reads of the second run need indices already in memory), the equalised
+// colour, and the mix with the engine's bytes with the luminance of the result.
+QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms,
+                                  const float* __restrict xs, const float* __restrict ys,
+                                  const float* __restrict zs, const std::uint8_t* __restrict engine,
+                                  int w, float* __restrict rs, float* __restrict gs,
+                                  float* __restrict bs, float* __restrict ls, int* __restrict bin,
+                                  float* __restrict position) {
+    const float lo = m.lo;
+    const float range = m.range;
+    for (int x = 0; x < w; ++x) {
+        // std::clamp to [0, 1], without branches.
+        const float u = (ys[x] - lo) / range;
+        const float capped = 1 < u ? 1.0f : u;
+        const float t = u < 0 ? 0.0f : capped;
+        const float p = kGlobalBins * t;
+        const int whole = static_cast<int>(p);
+        bin[x] = whole < kGlobalBins - 1 ? whole : kGlobalBins - 1;
+        position[x] = p;
+    }
+
+    const float* cum = m.cumulative;
+    // applyColorMatrix with kXyzToRgb, written out.
+    const double m00 = kXyzToRgb[0][0], m01 = kXyzToRgb[0][1], m02 = kXyzToRgb[0][2];
+    const double m10 = kXyzToRgb[1][0], m11 = kXyzToRgb[1][1], m12 = kXyzToRgb[1][2];
+    const double m20 = kXyzToRgb[2][0], m21 = kXyzToRgb[2][1], m22 = kXyzToRgb[2][2];
+    for (int x = 0; x < w; ++x) {
+        const float y = ys[x];
+        const int j = bin[x];
+        const float p = position[x];
+        const float equalised = cum[j] + (p - j) * (cum[j + 1] - cum[j]);
+        const float ratio = equalised / y;
+        const float k = y == 0 ? 0.0f : ratio;
+        const float a = k * xs[x];
+        const float b = k * y;
+        const float c = k * zs[x];
+        const float v0 = static_cast<float>(m00 * a + m01 * b + m02 * c);
+        const float v1 = static_cast<float>(m10 * a + m11 * b + m12 * c);
+        const float v2 = static_cast<float>(m20 * a + m21 * b + m22 * c);
+        const float r = v0 < 0 ? 0.0f : v0;
+        const float g = v1 < 0 ? 0.0f : v1;
+        const float bl = v2 < 0 ? 0.0f : v2;
+        rs[x] = r;
+        gs[x] = g;
+        bs[x] = bl;
+        ls[x] = static_cast<float>(76.245 * r + 149.685 * g + 29.07 * bl);
+    }
+    if (engine == nullptr) return;
+
+    const float q = m.q;
+    const float* unit = terms.unit;
+    for (int x = 0; x < w; ++x) {
+        const std::uint8_t* e = engine + 3 * static_cast<std::size_t>(x);
+        const float r = q * rs[x] + (1 - q) * unit[e[0]];
+        const float g = q * gs[x] + (1 - q) * unit[e[1]];
+        const float bl = q * bs[x] + (1 - q) * unit[e[2]];
+        rs[x] = r;
+        gs[x] = g;
+        bs[x] = bl;
+        ls[x] = static_cast<float>(76.245 * r + 149.685 * g + 29.07 * bl);
+    }
+}
+
 ColorChainParams chainParams(const RunContext& context, const ToneMappedParams& params) {
     ColorChainParams chain;
     chain.vivid = params.vivid;
@@ -191,116 +333,104 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
             return true;
         }
         const float q = params.naturalSaturated;
+        const ByteTerms terms;
 
         // Everything below is owned by this scope, so every exit frees it.
-        std::vector<std::uint8_t> engine;
-        if (q < 1) engine = runEngine(image, w, h);
-        const bool mixEngine = !engine.empty();
+        LargeArray<std::uint8_t> engine;
+        if (q < 1) engine = runEngine(image, w, h, terms);
+        const bool mixEngine = engine != nullptr;
 
         reportProgress(context, 10);
-        FloatPlane planeX;  // X, then the red of the globally equalised image
-        FloatPlane planeY;  // Y, then the locally equalised luminance Le
-        FloatPlane planeZ;  // Z, then blue
+        // X, Y and Z are worked out from the bytes wherever they are needed instead of being
+        // kept: three table reads per component cost less than a plane of memory each.
+        FloatPlane red;
         FloatPlane green;
+        FloatPlane blue;
         FloatPlane stretched;  // Ls, stretched to 0..255 by the local equalisation
-        planeX.create(w, h);
-        planeY.create(w, h);
-        planeZ.create(w, h);
+        red.create(w, h);
         green.create(w, h);
+        blue.create(w, h);
         stretched.create(w, h);
         reportProgress(context, 15);
-
-        parallelRows(h, [&](int begin, int end) {
-            for (int y = begin; y < end; ++y) {
-                const std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                float* xs = planeX.row(y);
-                float* ys = planeY.row(y);
-                float* zs = planeZ.row(y);
-                for (int x = 0; x < w; ++x, px += 3) {
-                    const auto xyz =
-                        applyColorMatrix(toUnit(px[0]), toUnit(px[1]), toUnit(px[2]), kRgbToXyz);
-                    xs[x] = xyz[0];
-                    ys[x] = xyz[1];
-                    zs[x] = xyz[2];
-                }
-            }
-        });
         reportProgress(context, 20);
 
-        LuminanceRange lum = findRange(planeY, w, h);
+        LuminanceRange lum = findRange(image, w, h);
         reportProgress(context, 30);
         if (lum.lo == lum.hi) lum.hi = lum.lo + 1;
         const float lo = lum.lo;
         const float range = lum.hi - lum.lo;
-        std::vector<float> cumulative = globalEqualisation(context, planeY, w, h, lo, range);
+        std::vector<float> cumulative = globalEqualisation(context, image, w, h, lo, range);
         reportProgress(context, 45);
 
+        GlobalMapping mapping;
+        mapping.lo = lo;
+        mapping.range = range;
+        mapping.cumulative = cumulative.data();
+        mapping.q = q;
         parallelRows(h, [&](int begin, int end) {
+            std::vector<float> scratch(4 * static_cast<std::size_t>(w));
+            std::vector<int> bins(static_cast<std::size_t>(w));
+            RowScratch units(w);
             for (int y = begin; y < end; ++y) {
                 const std::size_t rowStart = static_cast<std::size_t>(y) * w;
-                float* xs = planeX.row(y);
-                const float* ys = planeY.row(y);
-                float* zs = planeZ.row(y);
-                float* gs = green.row(y);
-                float* ls = stretched.row(y);
-                for (int x = 0; x < w; ++x) {
-                    const float t = std::clamp((ys[x] - lo) / range, 0.0f, 1.0f);
-                    const float p = kGlobalBins * t;
-                    const int j = std::min(static_cast<int>(p), kGlobalBins - 1);
-                    const float equalised = cumulative[static_cast<std::size_t>(j)] +
-                                            (p - j) * (cumulative[static_cast<std::size_t>(j) + 1] -
-                                                       cumulative[static_cast<std::size_t>(j)]);
-                    const float k = ys[x] == 0 ? 0.0f : equalised / ys[x];
-                    auto rgb = applyColorMatrix(k * xs[x], k * ys[x], k * zs[x], kXyzToRgb);
-                    if (mixEngine) {
-                        const std::uint8_t* e = engine.data() + (rowStart + x) * 3;
-                        for (int c = 0; c < 3; ++c) {
-                            rgb[static_cast<std::size_t>(c)] =
-                                q * rgb[static_cast<std::size_t>(c)] + (1 - q) * toUnit(e[c]);
-                        }
-                    }
-                    xs[x] = rgb[0];
-                    gs[x] = rgb[1];
-                    zs[x] = rgb[2];
-                    ls[x] = static_cast<float>(76.245 * rgb[0] + 149.685 * rgb[1] + 29.07 * rgb[2]);
-                }
+                const std::uint8_t* px = image + rowStart * 3;
+                float* xs = scratch.data();
+                float* ys = xs + w;
+                float* zs = ys + w;
+                float* positions = zs + w;
+                xyzRow(px, w, units, xs, ys, zs);
+                const std::uint8_t* e = mixEngine ? engine.get() + rowStart * 3 : nullptr;
+                globalRow(mapping, terms, xs, ys, zs, e, w, red.row(y), green.row(y), blue.row(y),
+                          stretched.row(y), bins.data(), positions);
             }
         });
 
-        engine = std::vector<std::uint8_t>();
+        engine.reset();
         cumulative = std::vector<float>();
         const int n = params.divisions < 1 ? 1 : params.divisions;
         reportProgress(context, 50);
-        equalizeLocalContrast(stretched, planeY, n, params.strength, params.smoothness, context);
-        reportProgress(context, 90);
-
         const ColorChain chain(chainParams(context, params));
-        parallelRows(h, [&](int begin, int end) {
-            for (int y = begin; y < end; ++y) {
-                std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                const float* rs = planeX.row(y);
-                const float* gs = green.row(y);
-                const float* bs = planeZ.row(y);
-                const float* le = planeY.row(y);
-                const float* ls = stretched.row(y);
-                for (int x = 0; x < w; ++x, px += 3) {
-                    // The darkest pixels have no luminance ratio: they stay black.
-                    if (ls[x] == 0) {
-                        px[0] = px[1] = px[2] = 0;
-                        continue;
+        // Le is never stored whole: each equalised row goes straight into the colour chain.
+        equalizeLocalContrastBands(
+            stretched, n, params.strength, params.smoothness, context,
+            [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
+                std::vector<float> le(static_cast<std::size_t>(w));
+                std::vector<float> r(static_cast<std::size_t>(w));
+                std::vector<float> g(static_cast<std::size_t>(w));
+                std::vector<float> b(static_cast<std::size_t>(w));
+                std::vector<unsigned char> black(static_cast<std::size_t>(w));
+                for (int y = begin; y < end; ++y) {
+                    std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
+                    const float* rs = red.row(y);
+                    const float* gs = green.row(y);
+                    const float* bs = blue.row(y);
+                    const float* ls = stretched.row(y);
+                    equalisedRow(y, le.data());
+                    for (int x = 0; x < w; ++x) {
+                        // The darkest pixels have no luminance ratio: they stay black (their
+                        // chain input is a harmless 0 and their bytes are set below).
+                        const int dark = static_cast<int>(ls[x] == 0);
+                        const float ratio = le[static_cast<std::size_t>(x)] / (dark ? 1.0f : ls[x]);
+                        r[static_cast<std::size_t>(x)] = dark ? 0.0f : ratio * rs[x];
+                        g[static_cast<std::size_t>(x)] = dark ? 0.0f : ratio * gs[x];
+                        b[static_cast<std::size_t>(x)] = dark ? 0.0f : ratio * bs[x];
+                        black[static_cast<std::size_t>(x)] = static_cast<unsigned char>(dark);
                     }
-                    const float ratio = le[x] / ls[x];
-                    chain.run(ratio * rs[x], ratio * gs[x], ratio * bs[x], px);
+                    chain.runRow(r.data(), g.data(), b.data(), w, px);
+                    for (int x = 0; x < w; ++x) {
+                        if (black[static_cast<std::size_t>(x)]) {
+                            px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
+                        }
+                    }
                 }
-            }
-        });
+            });
+        reportProgress(context, 90);
 
         reportProgress(context, 100);
         stretched.release();
+        blue.release();
         green.release();
-        planeZ.release();
-        planeY.release();
-        planeX.release();
+        red.release();
 
         runFinishingPasses(context, image, w, h, params.filterMode);
         return true;

@@ -97,6 +97,37 @@ void blockAverage(const std::uint8_t* src, int W, int H, std::uint8_t* dst, int 
     const std::size_t dstRow = static_cast<std::size_t>(w) * static_cast<std::size_t>(ch);
     // 64-bit sums: a block can be thousands of pixels wide when a huge image is shrunk a lot.
     const std::uint64_t area = static_cast<std::uint64_t>(b) * static_cast<std::uint64_t>(b);
+    if (b < (1 << 24)) {
+        // Each block row is added once into column sums (a plain, vectorised run over the
+        // row), and the blocks then sum their b columns: the same integer sums, read once.
+        parallelRows(h, [&](int begin, int end) {
+            std::vector<std::uint32_t> columnSums(srcRow);
+            std::uint32_t* sums = columnSums.data();
+            const std::size_t n = srcRow;
+            const std::size_t step = static_cast<std::size_t>(ch);
+            for (int y = begin; y < end; ++y) {
+                const std::uint8_t* blockTop =
+                    src + static_cast<std::size_t>(ys[static_cast<std::size_t>(y)]) * srcRow;
+                std::fill(columnSums.begin(), columnSums.end(), 0u);
+                for (int j = 0; j < b; ++j) {
+                    const std::uint8_t* row = blockTop + static_cast<std::size_t>(j) * srcRow;
+                    for (std::size_t i = 0; i < n; ++i) sums[i] += row[i];
+                }
+                std::uint8_t* out = dst + static_cast<std::size_t>(y) * dstRow;
+                for (int x = 0; x < w; ++x) {
+                    const std::size_t x0 =
+                        static_cast<std::size_t>(xs[static_cast<std::size_t>(x)]) * step;
+                    for (std::size_t c = 0; c < step; ++c) {
+                        std::uint64_t sum = 0;
+                        for (int i = 0; i < b; ++i)
+                            sum += sums[x0 + c + static_cast<std::size_t>(i) * step];
+                        *out++ = static_cast<std::uint8_t>(sum / area);
+                    }
+                }
+            }
+        });
+        return;
+    }
     parallelRows(h, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const std::uint8_t* blockTop =

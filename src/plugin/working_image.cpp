@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+#include "common/large_buffer.h"
+#include "common/parallel.h"
 #include "plugin/resample.h"
 
 namespace qorva {
@@ -50,7 +52,7 @@ WorkingImage::~WorkingImage() {
 }
 
 void WorkingImage::Release() {
-    delete[] pixels_;
+    releaseLargeBlock(pixels_, byteSize());
     pixels_ = nullptr;
     width_ = 0;
     height_ = 0;
@@ -73,7 +75,8 @@ int WorkingImage::Create(int width, int height, int bitsPerPixel) {
     const std::size_t bytes = blockBytes(width, height, bitsPerPixel);
     // A size that does not fit is refused like a failed allocation, never wrapped around.
     if (bytes == 0 || bytes > kLargestBlock) return kImageOutOfMemory;
-    pixels_ = new (std::nothrow) std::uint8_t[bytes];
+    // A full-size render image is as large as the planes of a run: the same huge-page blocks.
+    pixels_ = static_cast<std::uint8_t*>(tryAllocateLargeBlock(bytes));
     if (!pixels_) return kImageOutOfMemory;
     width_ = width;
     height_ = height;
@@ -85,7 +88,20 @@ int WorkingImage::CopyFromHost(const std::uint8_t* source, int width, int height
     if (!source) return kImageNoPixels;
     const int rc = Create(width, height, 24);
     if (rc != kImageOk) return rc;
-    std::memcpy(pixels_, source, byteSize());
+    // In bands of rows: a full-size photo is copied at the speed of both cores, and its fresh
+    // pages are faulted in by both.
+    const std::size_t rowBytes = RowBytes();
+    std::uint8_t* const target = pixels_;
+    try {
+        parallelRows(height, [&](int begin, int end) {
+            const std::size_t first = static_cast<std::size_t>(begin) * rowBytes;
+            std::memcpy(target + first, source + first,
+                        static_cast<std::size_t>(end - begin) * rowBytes);
+        });
+    } catch (...) {
+        // Only the helper's own bookkeeping can fail, before any band ran: copy here instead.
+        std::memcpy(target, source, byteSize());
+    }
     return kImageOk;
 }
 

@@ -1,12 +1,16 @@
 #include "render/render_driver.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <new>
 
 #include "colour/color_refresh.h"
+#include "kernels/packed_image.h"
 #include "pipelines/contrast_pipeline.h"
 #include "pipelines/run_context.h"
 #include "pipelines/tone_mapped_pipeline.h"
+#include "plugin/resample.h"
 
 namespace qorva {
 namespace {
@@ -90,16 +94,35 @@ bool RenderDriver::showRenderImage() {
     return rc == kImageOk;
 }
 
-bool RenderDriver::renderQuality(RenderQuality quality) {
+bool RenderDriver::loadHostImage(const ImageSize* size) {
+    // Only for a host image that could be copied at all: one whose size is not even a valid
+    // block fails as the copy would, before anything is read.
+    const std::size_t hostBytes = packedImageBytes(inputWidth_, inputHeight_, 3);
+    const bool copyable = hostBytes != 0 && hostBytes <= static_cast<std::size_t>(PTRDIFF_MAX);
+    if (size != nullptr && input_ != nullptr && copyable) {
+        // A preview-sized render image made straight from the host input: the same pixels as
+        // copying the whole image and shrinking the copy, without the full-size copy that
+        // would cost more than the preview itself.
+        if (renderImage_.Create(size->width, size->height, 24) == kImageOk) {
+            resamplePixels(input_, inputWidth_, inputHeight_, renderImage_.pixels(), size->width,
+                           size->height, 3, kResizeBlockOrBilinear);
+            return true;
+        }
+    }
     if (renderImage_.CopyFromHost(input_, inputWidth_, inputHeight_) != kImageOk) return false;
     // A failed Resize leaves the image at its previous size; the method then runs on that.
+    if (size != nullptr) renderImage_.Resize(size->width, size->height, kResizeBlockOrBilinear);
+    return true;
+}
+
+bool RenderDriver::renderQuality(RenderQuality quality) {
     switch (quality) {
         case RenderQuality::Final:
-            if (!runMethod(false)) return false;
+            if (!loadHostImage(nullptr) || !runMethod(false)) return false;
             previewStale_ = true;
             return true;
         case RenderQuality::All: {
-            if (!runMethod(false)) return false;
+            if (!loadHostImage(nullptr) || !runMethod(false)) return false;
             const ImageSize size = fit(1);
             renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
             previewStale_ = true;
@@ -109,8 +132,7 @@ bool RenderDriver::renderQuality(RenderQuality quality) {
             ImageSize size = fit(2);
             if (size.height > inputHeight_ || size.width > inputWidth_)
                 size = {inputWidth_, inputHeight_};
-            renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
-            if (!runMethod(true)) return false;
+            if (!loadHostImage(&size) || !runMethod(true)) return false;
             const ImageSize shown = fit(1);
             renderImage_.Resize(shown.width, shown.height, kResizeBlockOrBilinear);
             const bool shownOk = showRenderImage();
@@ -120,8 +142,7 @@ bool RenderDriver::renderQuality(RenderQuality quality) {
         case RenderQuality::Fast:
         default: {
             const ImageSize size = fit(1);
-            renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
-            if (!runMethod(true)) return false;
+            if (!loadHostImage(&size) || !runMethod(true)) return false;
             previewStale_ = false;
             return refreshDisplay();
         }

@@ -68,6 +68,8 @@ public:
 
 private:
     bool renderQuality(RenderQuality quality);
+    // The host input into the render image, at full size or shrunk (or enlarged) to *size.
+    bool loadHostImage(const ImageSize* size);
     bool runMethod(bool colourNeutral);
     bool showRenderImage();
     bool refreshDisplay();

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "common/parallel.h"
 
@@ -94,10 +97,98 @@ double luminanceOf(const ToneMapper& state, const double c[3]) {
     return state.clf[0] * c[0] + state.clf[1] * c[1] + state.clf[2] * c[2];
 }
 
-void convertPixel(const ToneMapper& state, const float* in, std::int16_t* code,
-                  std::uint8_t* colour) {
-    double c[3];
-    for (int i = 0; i < 3; ++i) c[i] = in[i] * state.inputScale;
+// The colour byte 256 x v^(1/gamma), truncated, for 0 < v < 0.999, as a search in the values of
+// v where the byte steps up: one table per run instead of three powers per pixel. The steps are
+// found with the C library's own pow, and the table is used only if pow is seen to step
+// cleanly around every one of them, so a pixel gets exactly the byte pow would give it.
+class ColourByteTable {
+public:
+    explicit ColourByteTable(double gamma) : exponent_(1 / gamma) {
+        steps_[0] = 0;
+        for (int b = 1; b < 256; ++b) steps_[b] = firstReaching(b);
+        steps_[256] = HUGE_VAL;
+        usable_ = checkSteps();
+        if (!usable_) return;
+        for (int i = 0; i < kCoarse; ++i) coarse_[i] = search(static_cast<double>(i) / kCoarse);
+    }
+
+    bool usable() const { return usable_; }
+
+    // The byte of v: the coarse table gives the byte where v's cell starts (a lower bound, the
+    // byte never falling as v grows) and the steps inside the cell, rarely more than one,
+    // finish it.
+    std::uint8_t byteOf(double v) const {
+        int b = coarse_[static_cast<int>(v * kCoarse)];
+        while (steps_[b + 1] <= v) ++b;
+        return static_cast<std::uint8_t>(b);
+    }
+
+private:
+    static constexpr double kTop = 0.999;
+    static constexpr int kCoarse = 65536;
+
+    int search(double v) const {
+        int b = 0;
+        for (int step = 128; step > 0; step >>= 1) b = steps_[b + step] <= v ? b + step : b;
+        return b;
+    }
+
+    // Doubles further than this from a step are beyond any rounding error of pow.
+    static constexpr int kCheckedNeighbours = 48;
+
+    int direct(double v) const { return static_cast<int>(256 * std::pow(v, exponent_)); }
+
+    static std::uint64_t bitsOf(double v) {
+        std::uint64_t u;
+        std::memcpy(&u, &v, sizeof u);
+        return u;
+    }
+    static double valueOf(std::uint64_t u) {
+        double v;
+        std::memcpy(&v, &u, sizeof v);
+        return v;
+    }
+
+    // Smallest positive double below kTop whose byte is at least b (positive doubles order like
+    // their bit patterns), or infinity when none is.
+    double firstReaching(int b) const {
+        std::uint64_t lo = 1;
+        std::uint64_t hi = bitsOf(kTop);
+        if (direct(valueOf(hi - 1)) < b) return HUGE_VAL;
+        while (lo < hi) {
+            const std::uint64_t mid = lo + (hi - lo) / 2;
+            if (direct(valueOf(mid)) >= b) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        return valueOf(lo);
+    }
+
+    bool checkSteps() const {
+        for (int b = 1; b < 256; ++b) {
+            if (steps_[b] == HUGE_VAL) continue;
+            if (b > 1 && !(steps_[b] >= steps_[b - 1])) return false;
+            const std::uint64_t at = bitsOf(steps_[b]);
+            for (int d = 1; d <= kCheckedNeighbours; ++d) {
+                if (at > static_cast<std::uint64_t>(d) && direct(valueOf(at - d)) >= b)
+                    return false;
+                const double above = valueOf(at + static_cast<std::uint64_t>(d) - 1);
+                if (above < kTop && direct(above) < b) return false;
+            }
+        }
+        return true;
+    }
+
+    double exponent_;
+    double steps_[257];  // steps_[b]: first v of byte b; steps_[256] closes the last byte
+    bool usable_ = false;
+    std::uint8_t coarse_[kCoarse] = {};
+};
+
+void convertChannels(const ToneMapper& state, double c[3], std::int16_t* code, std::uint8_t* colour,
+                     const ColourByteTable* table) {
     double lum = luminanceOf(state, c);
     if (clipTowardGrey(c, lum)) lum = luminanceOf(state, c);
     // Written as a negated test so that a pixel without a defined luminance (NaN input) is
@@ -116,12 +207,72 @@ void convertPixel(const ToneMapper& state, const float* in, std::int16_t* code,
         if (v >= 0.999) {
             colour[i] = 255;
         } else if (v > 0) {
-            colour[i] = static_cast<std::uint8_t>(256 * std::pow(v, 1 / state.displayGamma));
+            colour[i] = table != nullptr
+                            ? table->byteOf(v)
+                            : static_cast<std::uint8_t>(256 * std::pow(v, 1 / state.displayGamma));
         } else {
             // Only a near-black input far below one 8-bit step can push a channel under zero
             // through the clip; it carries no colour.
             colour[i] = 0;
         }
+    }
+}
+
+void convertPixel(const ToneMapper& state, const float* in, std::int16_t* code,
+                  std::uint8_t* colour, const ColourByteTable* table) {
+    double c[3];
+    for (int i = 0; i < 3; ++i) c[i] = in[i] * state.inputScale;
+    convertChannels(state, c, code, colour, table);
+}
+
+// The table for a run, or none when it cannot be had (then every pixel calls pow).
+std::unique_ptr<ColourByteTable> colourTableFor(const ToneMapper& state, bool wanted) {
+    if (!wanted) return nullptr;
+    std::unique_ptr<ColourByteTable> table(new (std::nothrow) ColourByteTable(state.displayGamma));
+    if (table && !table->usable()) table.reset();
+    return table;
+}
+
+// Adds weight to the bin of every countable code, the image in bands. Adding the same weight
+// again and again, saturating at the 32-bit limits, ends where the exact total clamped to those
+// limits is: so each band counts in 64 bits and the totals are applied once. False, with the
+// histogram untouched, when the bands could not run; the caller then counts on its own.
+bool addCounts(std::int32_t* histo, int origin, int length, const std::int16_t* codes,
+               std::ptrdiff_t count, int weight) {
+    constexpr int kMaxBins = (INT16_MAX - kTmLowestCode) / kTmHistogramStep + 2;
+    if (length > kMaxBins) return false;
+    try {
+        std::vector<std::int64_t> totals(static_cast<std::size_t>(length), 0);
+        std::mutex lock;
+        parallelRows(
+            static_cast<int>(std::min<std::ptrdiff_t>((count + 65535) / 65536, INT_MAX)),
+            [&](int begin, int end) {
+                std::int64_t local[kMaxBins] = {};
+                const std::ptrdiff_t first = static_cast<std::ptrdiff_t>(begin) * 65536;
+                const std::ptrdiff_t last =
+                    std::min<std::ptrdiff_t>(count, static_cast<std::ptrdiff_t>(end) * 65536);
+                for (std::ptrdiff_t p = first; p < last; ++p) {
+                    const int code = codes[p];
+                    if (code >= kTmLowestCode) ++local[binOf(code) - origin];
+                }
+                std::lock_guard<std::mutex> guard(lock);
+                for (int b = 0; b < length; ++b) totals[static_cast<std::size_t>(b)] += local[b];
+            },
+            4);
+        for (int b = 0; b < length; ++b) {
+            // Far beyond the 32-bit limits either way is as good as the exact product.
+            const std::int64_t n = totals[static_cast<std::size_t>(b)];
+            const std::int64_t w = weight;
+            const std::int64_t added = n > (INT64_C(1) << 40) / (w < 0 ? -w : w)
+                                           ? (w < 0 ? -(INT64_C(1) << 40) : (INT64_C(1) << 40))
+                                           : n * w;
+            const std::int64_t sum = histo[b] + added;
+            histo[b] =
+                static_cast<std::int32_t>(std::clamp<std::int64_t>(sum, INT32_MIN, INT32_MAX));
+        }
+        return true;
+    } catch (...) {
+        return false;
     }
 }
 
@@ -196,10 +347,34 @@ int tmCvColors(ToneMapper* state, std::int16_t* codes, std::uint8_t* colourBytes
     static const char kName[] = "tmCvColors";
     if (!state) return tmReportError(kName, nullptr, kTmInvalidMapping);
     if (!codes || !input || count < 0) return tmReportError(kName, state, kTmIllegalArgument);
+    // Worth building only for a picture of some size: it costs about as much as 50 000 powers.
+    const auto table = colourTableFor(*state, colourBytes != nullptr && count >= 65536);
+    const ColourByteTable* t = table.get();
     forEachChunk(count, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
         for (std::ptrdiff_t p = begin; p < end; ++p) {
             convertPixel(*state, input + 3 * p, codes + p,
-                         colourBytes ? colourBytes + 3 * p : nullptr);
+                         colourBytes ? colourBytes + 3 * p : nullptr, t);
+        }
+    });
+    return kTmOk;
+}
+
+int tmCvBytes(ToneMapper* state, std::int16_t* codes, std::uint8_t* colourBytes,
+              const std::uint8_t* rgb, std::ptrdiff_t count, const float byteValue[256]) {
+    static const char kName[] = "tmCvBytes";
+    if (!state) return tmReportError(kName, nullptr, kTmInvalidMapping);
+    if (!codes || !rgb || !byteValue || count < 0) {
+        return tmReportError(kName, state, kTmIllegalArgument);
+    }
+    double scaled[256];
+    for (int b = 0; b < 256; ++b) scaled[b] = byteValue[b] * state->inputScale;
+    const auto table = colourTableFor(*state, colourBytes != nullptr && count >= 65536);
+    const ColourByteTable* t = table.get();
+    forEachChunk(count, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (std::ptrdiff_t p = begin; p < end; ++p) {
+            const std::uint8_t* px = rgb + 3 * p;
+            double c[3] = {scaled[px[0]], scaled[px[1]], scaled[px[2]]};
+            convertChannels(*state, c, codes + p, colourBytes ? colourBytes + 3 * p : nullptr, t);
         }
     });
     return kTmOk;
@@ -224,15 +399,24 @@ int tmAddHisto(ToneMapper* state, const std::int16_t* codes, std::ptrdiff_t coun
         if (last < 0) return kTmOk;  // nothing countable
         lo = hi = codes[last];
     }
-    for (std::ptrdiff_t p = 0; p < count; ++p) {
-        const int code = codes[p];
-        if (code < kTmLowestCode) continue;
-        if (code < lo) {
-            lo = code;
-        } else if (code > hi) {
-            hi = code;
+    // The range of the countable codes: a minimum and a maximum, the same in any order, so
+    // the bands' ranges are simply combined. Running a band twice (the helper's fallback)
+    // changes nothing.
+    std::mutex rangeLock;
+    const int startLo = lo;
+    const int startHi = hi;
+    forEachChunk(count, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        int bandLo = startLo, bandHi = startHi;
+        for (std::ptrdiff_t p = begin; p < end; ++p) {
+            const int code = codes[p];
+            const bool countable = code >= kTmLowestCode;
+            bandLo = countable && code < bandLo ? code : bandLo;
+            bandHi = countable && code > bandHi ? code : bandHi;
         }
-    }
+        std::lock_guard<std::mutex> guard(rangeLock);
+        lo = std::min(lo, bandLo);
+        hi = std::max(hi, bandHi);
+    });
     const int origin = binOf(lo);
     const int length = binOf(hi) - origin + 1;
     if (length > oldLength) {
@@ -250,6 +434,9 @@ int tmAddHisto(ToneMapper* state, const std::int16_t* codes, std::ptrdiff_t coun
     }
     state->hbrmin = static_cast<std::int16_t>(lo);
     state->hbrmax = static_cast<std::int16_t>(hi);
+    if (weight != 0 && addCounts(state->histo, origin, length, codes, count, weight)) {
+        return kTmOk;
+    }
     if (weight != 0) {
         for (std::ptrdiff_t p = 0; p < count; ++p) {
             const int code = codes[p];
@@ -377,6 +564,26 @@ int tmMapPixels(ToneMapper* state, std::uint8_t* out, const std::int16_t* codes,
     if (!state || !state->lumap) return tmReportError(kName, state, kTmInvalidMapping);
     if (!out || !codes || count < 0) return tmReportError(kName, state, kTmIllegalArgument);
     const ToneMapper& s = *state;
+    // level x colour byte stays below 2^24, where a double quotient truncates to exactly the
+    // integer quotient: three multiplications by a reciprocal would not, three divisions of
+    // doubles do, and cost far less than integer divisions.
+    const bool doubleQuotients = s.cdiv[0] > 0 && s.cdiv[1] > 0 && s.cdiv[2] > 0;
+    if (colourBytes && doubleQuotients) {
+        const double divisor[3] = {static_cast<double>(s.cdiv[0]), static_cast<double>(s.cdiv[1]),
+                                   static_cast<double>(s.cdiv[2])};
+        forEachChunk(count, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+            for (std::ptrdiff_t p = begin; p < end; ++p) {
+                const int code = codes[p];
+                const int level =
+                    code < s.mbrmin ? 0 : s.lumap[std::min<int>(code, s.mbrmax) - s.mbrmin];
+                for (int i = 0; i < 3; ++i) {
+                    const int v = static_cast<int>(level * colourBytes[3 * p + i] / divisor[i]);
+                    out[3 * p + i] = static_cast<std::uint8_t>(std::min(255, v));
+                }
+            }
+        });
+        return kTmOk;
+    }
     forEachChunk(count, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
         for (std::ptrdiff_t p = begin; p < end; ++p) {
             const int code = codes[p];

@@ -83,6 +83,12 @@ const char* tmErrorMessage(int code);
 int tmCvColors(ToneMapper* state, std::int16_t* codes, std::uint8_t* colourBytes,
                const float* input, std::ptrdiff_t count);
 
+// tmCvColors for count packed RGB byte triples, byte b standing for the input value
+// byteValue[b]: the same codes and colour bytes as tmCvColors on the triples of those values,
+// without a float copy of the image.
+int tmCvBytes(ToneMapper* state, std::int16_t* codes, std::uint8_t* colourBytes,
+              const std::uint8_t* rgb, std::ptrdiff_t count, const float byteValue[256]);
+
 // Adds weight for every countable code (>= kTmLowestCode), widening the histogram as needed.
 int tmAddHisto(ToneMapper* state, const std::int16_t* codes, std::ptrdiff_t count, int weight);
 
