@@ -5,9 +5,11 @@
 
 #include "common/large_buffer.h"
 #include "common/parallel.h"
+#include "common/wide_vectors.h"
 #include "kernels/clarity_sharpen.h"
 #include "kernels/gaussian_blur.h"
 #include "kernels/packed_image.h"
+#include "kernels/recursive_blur.h"
 #include "kernels/unsharp_mask.h"
 #include "pipelines/run_context.h"
 
@@ -31,36 +33,73 @@ bool isOrtonMode(int mode) {
     return (mode >= 4 && mode <= 7) || (mode >= 9 && mode <= 11);
 }
 
+namespace {
+
+// The screen blend of a channel value with itself, 255 - (255 - x)^2 / 255 in integers.
+std::uint8_t screened(int x) {
+    const int inv = 255 - x;
+    return static_cast<std::uint8_t>(255 - inv * inv / 255);
+}
+
+// The multiply blend of a channel value with its glow: glow x value / 255 in integers.
+QORVA_ALWAYS_INLINE std::uint8_t multiplied(int glow, int value) {
+    return static_cast<std::uint8_t>(glow * value / 255);
+}
+
+// The vertical pass of the glow for a group of columns: the horizontally blurred glow is read
+// from glowRows, and each blurred row run darkens the same run of the image at once.
+QORVA_WIDE_VECTORS void glowColumnGroup(const std::uint8_t* glowRows, std::uint8_t* image,
+                                        std::size_t rowBytes, std::size_t height,
+                                        std::size_t firstColumn, std::size_t columns,
+                                        const blur::Coefficients& c, const blur::ColumnScratch& s) {
+    const std::size_t lanes = columns * 3;
+    const std::uint8_t* in = glowRows + firstColumn * 3;
+    std::uint8_t* first = image + firstColumn * 3;
+    blur::recurse(
+        height, lanes, c, s.forward, s.ring,
+        [&](std::size_t k, double* __restrict x) {
+            blur::loadPackedRun(in, rowBytes, height, lanes, k, x);
+        },
+        [&](std::size_t k, const double* __restrict y) {
+            std::uint8_t* __restrict out = blur::packedRunForWriting(first, rowBytes, lanes, k);
+            for (std::size_t j = 0; j < lanes; ++j) out[j] = multiplied(blur::toByte(y[j]), out[j]);
+        });
+}
+
+}  // namespace
+
 void OrtonPass(std::uint8_t* image, int width, int height, int mode) {
     if (!isOrtonMode(mode) || image == nullptr) return;
     const std::size_t size = packedImageBytes(width, height, 3);
     if (size == 0) return;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-
-    // Screen blend of the image with itself, then blurred: the glow.
-    const LargeArray<std::uint8_t> glowBlock = makeLargeArray<std::uint8_t>(size);
-    std::uint8_t* const glow = glowBlock.get();
-    parallelRows(height, [&](int begin, int end) {
-        const std::uint8_t* in = image;
-        std::uint8_t* out = glow;
-        const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
-        for (std::size_t i = static_cast<std::size_t>(begin) * rowBytes; i < last; ++i) {
-            const int inv = 255 - in[i];
-            out[i] = static_cast<std::uint8_t>(255 - inv * inv / 255);
-        }
-    });
     const float radius = static_cast<float>(std::max(width, height) * 0.05);
-    GaussianBlur(glow, width, height, radius, 3);
 
-    // Multiply blend: the glow darkens mid tones and leaves white and black alone.
-    parallelRows(height, [&](int begin, int end) {
-        std::uint8_t* out = image;
-        const std::uint8_t* soft = glow;
-        const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
-        for (std::size_t i = static_cast<std::size_t>(begin) * rowBytes; i < last; ++i) {
-            out[i] = static_cast<std::uint8_t>(soft[i] * out[i] / 255);
-        }
-    });
+    // The glow is the screen blend of the image with itself, blurred; the image is then
+    // multiplied by it, which darkens mid tones and leaves white and black alone.
+    std::uint8_t screen[256];
+    for (int x = 0; x < 256; ++x) screen[x] = screened(x);
+    if (!blur::blurs(radius, width, height)) {
+        // Too small to blur: the glow is the screen blend itself.
+        parallelRows(height, [&](int begin, int end) {
+            const std::size_t last = static_cast<std::size_t>(end) * rowBytes;
+            for (std::size_t i = static_cast<std::size_t>(begin) * rowBytes; i < last; ++i)
+                image[i] = multiplied(screen[image[i]], image[i]);
+        });
+        return;
+    }
+    // The horizontal pass reads the image through the screen table, so the unblurred glow is
+    // never stored; the vertical pass applies the blend as each blurred run comes out.
+    const blur::Coefficients c = blur::coefficientsFor(radius);
+    const LargeArray<std::uint8_t> glow = makeLargeArray<std::uint8_t>(size);
+    blur::blurRows(image, glow.get(), width, height, 3, c, screen);
+    const std::uint8_t* glowRows = glow.get();
+    const std::size_t h = static_cast<std::size_t>(height);
+    blur::forEachColumnGroup(
+        width, height,
+        [&](std::size_t firstColumn, std::size_t columns, const blur::ColumnScratch& s) {
+            glowColumnGroup(glowRows, image, rowBytes, h, firstColumn, columns, c, s);
+        });
 }
 
 void runFinishingPasses(const RunContext& context, std::uint8_t* image, int width, int height,

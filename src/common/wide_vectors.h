@@ -11,3 +11,10 @@
 #else
 #define QORVA_WIDE_VECTORS
 #endif
+
+// For the helpers of such loops: inlined, they are built for each processor with the loop.
+#if defined(__GNUC__)
+#define QORVA_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define QORVA_ALWAYS_INLINE inline
+#endif

@@ -1,0 +1,174 @@
+// The recursive Gaussian blur's two passes, with the reading of each sample and the use of
+// each blurred result left to the caller. The sharpening kernels and the Orton glow finish
+// their work on every blurred run while it is still in the cache, instead of blurring a copy
+// of the whole photo and reading it back in a pass of their own.
+//
+// Internal to the kernels: GaussianBlur, GaussianBlurCopy, UnsharpMask, ClaritySharpen and
+// OrtonPass are the interfaces.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "common/wide_vectors.h"
+
+namespace qorva::blur {
+
+struct Coefficients {
+    double c0, c1, c2, c3;
+};
+
+Coefficients coefficientsFor(double radius);
+
+// Whether the radius and the image size blur at all; otherwise the image stays as it is.
+inline bool blurs(double radius, int width, int height) {
+    return radius >= 0.62 && width >= 3 && height >= 3;
+}
+
+// Truncation toward zero; the clamp only guards against a rounding overshoot wrapping a byte
+// around (a white edge turning black), it never changes an in-range value. Blurred bytes stay
+// within a few units of 0..255, far inside the int range, so truncating first and clamping the
+// integer gives exactly the clamped truncation, in a form the compiler turns into a handful of
+// vector instructions.
+QORVA_ALWAYS_INLINE std::uint8_t toByte(double y) {
+    const int v = static_cast<int>(y);
+    const int low = v < 0 ? 0 : v;
+    return static_cast<std::uint8_t>(low > 255 ? 255 : low);
+}
+
+// Forward and backward recursion along `count` samples (at least 3) of `lanes` independent
+// lanes at once (the channels of a group of rows, or of neighbouring columns). load(k, x)
+// fills x[0..lanes) with sample k of every lane; store(k, y) receives the blurred sample k of
+// every lane, from the last sample back to the first. `forward` holds count x lanes doubles,
+// `ring` 4 x lanes. Every lane runs exactly the recursion it would run alone, so grouping
+// lanes never changes a byte; it only gives the processor independent work for every step,
+// and reading and writing inside the recursion spares two passes over the scratch.
+template <class Load, class Store>
+QORVA_ALWAYS_INLINE void recurse(std::size_t count, std::size_t lanes, const Coefficients& c,
+                                 double* __restrict forward, double* __restrict ring, Load&& load,
+                                 Store&& store) {
+    const double c0 = c.c0, c1 = c.c1, c2 = c.c2, c3 = c.c3;
+    const std::size_t n = count;
+    const std::size_t l = lanes;
+    const auto w = [&](std::size_t k) { return forward + k * l; };
+
+    // Forward; the first sample stands in for the samples before the start.
+    load(0, w(0));
+    load(1, w(1));
+    load(2, w(2));
+    {
+        double* __restrict w0 = w(0);
+        double* __restrict w1 = w(1);
+        double* __restrict w2 = w(2);
+        for (std::size_t j = 0; j < l; ++j) {
+            const double x0 = w0[j];
+            const double a = c0 * x0 + c1 * x0 + c2 * x0 + c3 * x0;
+            const double b = c0 * w1[j] + c1 * a + c2 * a + c3 * a;
+            w2[j] = c0 * w2[j] + c1 * b + c2 * a + c3 * a;
+            w1[j] = b;
+            w0[j] = a;
+        }
+    }
+    for (std::size_t k = 3; k < n; ++k) {
+        double* __restrict out = w(k);
+        load(k, out);
+        const double* __restrict p1 = w(k - 1);
+        const double* __restrict p2 = w(k - 2);
+        const double* __restrict p3 = w(k - 3);
+        for (std::size_t j = 0; j < l; ++j)
+            out[j] = c0 * out[j] + c1 * p1[j] + c2 * p2[j] + c3 * p3[j];
+    }
+
+    // Backward into a ring of four results; the last forward value stands in for the samples
+    // after the end.
+    const auto y = [&](std::size_t k) { return ring + (k & 3) * l; };
+    {
+        const double* __restrict wl = w(n - 1);
+        const double* __restrict wm = w(n - 2);
+        const double* __restrict wn = w(n - 3);
+        double* __restrict y1 = y(n - 1);
+        double* __restrict y2 = y(n - 2);
+        double* __restrict y3 = y(n - 3);
+        for (std::size_t j = 0; j < l; ++j) {
+            const double last = wl[j];
+            const double a = c0 * last + c1 * last + c2 * last + c3 * last;
+            const double b = c0 * wm[j] + c1 * a + c2 * a + c3 * a;
+            y3[j] = c0 * wn[j] + c1 * b + c2 * a + c3 * a;
+            y2[j] = b;
+            y1[j] = a;
+        }
+    }
+    store(n - 1, y(n - 1));
+    store(n - 2, y(n - 2));
+    store(n - 3, y(n - 3));
+    for (std::size_t k = n - 3; k-- > 0;) {
+        const double* __restrict in = w(k);
+        const double* __restrict p1 = y(k + 1);
+        const double* __restrict p2 = y(k + 2);
+        const double* __restrict p3 = y(k + 3);
+        double* __restrict out = y(k);
+        for (std::size_t j = 0; j < l; ++j)
+            out[j] = c0 * in[j] + c1 * p1[j] + c2 * p2[j] + c3 * p3[j];
+        store(k, static_cast<const double*>(out));
+    }
+}
+
+// Neighbouring columns recursed together in the vertical pass: each row access then reads a
+// run of 48 neighbouring bytes, and the scratch of a group stays near the cache.
+constexpr int kColumnGroup = 16;
+
+// Scratch of one thread's vertical pass: the forward values of a group of columns and the ring.
+struct ColumnScratch {
+    double* forward;
+    double* ring;
+};
+
+// Horizontal pass: every row of source blurred into the same row of target (which may be
+// source itself). With a table, each source byte is read through it first. Only the first three
+// bytes of each pixel are written.
+void blurRows(const std::uint8_t* source, std::uint8_t* target, int width, int height,
+              int bytesPerPixel, const Coefficients& c, const std::uint8_t* table = nullptr);
+
+// Vertical pass driver: calls group(firstColumn, columns, scratch) for every group of up to
+// kColumnGroup neighbouring columns, in bands of columns on the threads.
+void forEachColumnGroup(int width, int height,
+                        const std::function<void(std::size_t firstColumn, std::size_t columns,
+                                                 const ColumnScratch& scratch)>& group);
+
+// Rows ahead of the one being read or written that the vertical pass asks the memory for: a
+// column group steps a whole image row at a time, a stride the processor's own prefetching does
+// not follow, so each run would otherwise wait for memory.
+constexpr std::size_t kRowsAhead = 12;
+
+// Asks for the cache lines of a run of bytes; a hint only, it never faults.
+QORVA_ALWAYS_INLINE void prefetchRun(const std::uint8_t* run, std::size_t bytes) {
+#if defined(__GNUC__)
+    __builtin_prefetch(run);
+    __builtin_prefetch(run + bytes - 1);
+#else
+    (void)run;
+    (void)bytes;
+#endif
+}
+
+// Loads row k of a group of columns of a packed RGB image of `rows` rows into the lanes (one
+// run of bytes), asking for the run of a later row on the way, in the order the forward
+// recursion reads them.
+QORVA_ALWAYS_INLINE void loadPackedRun(const std::uint8_t* __restrict first, std::size_t rowBytes,
+                                       std::size_t rows, std::size_t lanes, std::size_t k,
+                                       double* __restrict x) {
+    if (k + kRowsAhead < rows) prefetchRun(first + (k + kRowsAhead) * rowBytes, lanes);
+    const std::uint8_t* __restrict in = first + k * rowBytes;
+    for (std::size_t j = 0; j < lanes; ++j) x[j] = in[j];
+}
+
+// The run of row k of a group of columns that the backward recursion writes, asking for the run
+// it writes a few rows later (the rows are written from the last up).
+QORVA_ALWAYS_INLINE std::uint8_t* packedRunForWriting(std::uint8_t* first, std::size_t rowBytes,
+                                                      std::size_t lanes, std::size_t k) {
+    if (k >= kRowsAhead) prefetchRun(first + (k - kRowsAhead) * rowBytes, lanes);
+    return first + k * rowBytes;
+}
+
+}  // namespace qorva::blur
