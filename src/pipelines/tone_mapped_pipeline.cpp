@@ -306,6 +306,46 @@ QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms
     }
 }
 
+// A band's scratch rows for the global equalisation of one row at a time: X, Y and Z, the
+// table positions and bins, and the mapped R, G, B with their luminance. Allocated once per
+// band, so that a row costs no allocation.
+struct GlobalRowScratch {
+    std::vector<float> values;
+    std::vector<int> bins;
+    RowScratch units;
+    float* xs;
+    float* ys;
+    float* zs;
+    float* positions;
+    float* rs;
+    float* gs;
+    float* bs;
+    float* ls;
+    explicit GlobalRowScratch(int w)
+        : values(8 * static_cast<std::size_t>(w)), bins(static_cast<std::size_t>(w)), units(w) {
+        xs = values.data();
+        ys = xs + w;
+        zs = ys + w;
+        positions = zs + w;
+        rs = positions + w;
+        gs = rs + w;
+        bs = gs + w;
+        ls = bs + w;
+    }
+};
+
+// Row y's globally equalised R, G, B (mixed with the engine's bytes when there are any) into
+// the scratch, and its luminance into ls. Both passes over the image go through here, so the
+// colour the local stage works out again from the untouched bytes is bit for bit the colour
+// whose luminance the first pass stored.
+void globalRowFromBytes(const GlobalMapping& m, const ByteTerms& terms, const std::uint8_t* image,
+                        const std::uint8_t* engine, int w, int y, GlobalRowScratch& s, float* ls) {
+    const std::size_t rowStart = static_cast<std::size_t>(y) * w;
+    xyzRow(image + rowStart * 3, w, s.units, s.xs, s.ys, s.zs);
+    const std::uint8_t* e = engine != nullptr ? engine + rowStart * 3 : nullptr;
+    globalRow(m, terms, s.xs, s.ys, s.zs, e, w, s.rs, s.gs, s.bs, ls, s.bins.data(), s.positions);
+}
+
 ColorChainParams chainParams(const RunContext& context, const ToneMappedParams& params) {
     ColorChainParams chain;
     chain.vivid = params.vivid;
@@ -342,14 +382,10 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
 
         reportProgress(context, 10);
         // X, Y and Z are worked out from the bytes wherever they are needed instead of being
-        // kept: three table reads per component cost less than a plane of memory each.
-        FloatPlane red;
-        FloatPlane green;
-        FloatPlane blue;
+        // kept: three table reads per component cost less than a plane of memory each. The
+        // same goes for the equalised R, G and B: only the luminance, which the local
+        // equalisation needs whole before its first row, is kept.
         FloatPlane stretched;  // Ls, stretched to 0..255 by the local equalisation
-        red.create(w, h);
-        green.create(w, h);
-        blue.create(w, h);
         stretched.create(w, h);
         reportProgress(context, 15);
         reportProgress(context, 20);
@@ -359,7 +395,7 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         if (lum.lo == lum.hi) lum.hi = lum.lo + 1;
         const float lo = lum.lo;
         const float range = lum.hi - lum.lo;
-        std::vector<float> cumulative = globalEqualisation(context, image, w, h, lo, range);
+        const std::vector<float> cumulative = globalEqualisation(context, image, w, h, lo, range);
         reportProgress(context, 45);
 
         GlobalMapping mapping;
@@ -367,33 +403,25 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         mapping.range = range;
         mapping.cumulative = cumulative.data();
         mapping.q = q;
+        const std::uint8_t* engineBytes = mixEngine ? engine.get() : nullptr;
         parallelRows(h, [&](int begin, int end) {
-            std::vector<float> scratch(4 * static_cast<std::size_t>(w));
-            std::vector<int> bins(static_cast<std::size_t>(w));
-            RowScratch units(w);
+            GlobalRowScratch scratch(w);
             for (int y = begin; y < end; ++y) {
-                const std::size_t rowStart = static_cast<std::size_t>(y) * w;
-                const std::uint8_t* px = image + rowStart * 3;
-                float* xs = scratch.data();
-                float* ys = xs + w;
-                float* zs = ys + w;
-                float* positions = zs + w;
-                xyzRow(px, w, units, xs, ys, zs);
-                const std::uint8_t* e = mixEngine ? engine.get() + rowStart * 3 : nullptr;
-                globalRow(mapping, terms, xs, ys, zs, e, w, red.row(y), green.row(y), blue.row(y),
-                          stretched.row(y), bins.data(), positions);
+                globalRowFromBytes(mapping, terms, image, engineBytes, w, y, scratch,
+                                   stretched.row(y));
             }
         });
 
-        engine.reset();
-        cumulative = std::vector<float>();
         const int n = params.divisions < 1 ? 1 : params.divisions;
         reportProgress(context, 50);
         const ColorChain chain(chainParams(context, params));
         // Le is never stored whole: each equalised row goes straight into the colour chain.
+        // The row's colour is worked out again from its bytes, which are still the input's:
+        // only this row's own chain call below overwrites them, after they are read.
         equalizeLocalContrastBands(
             stretched, n, params.strength, params.smoothness, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
+                GlobalRowScratch scratch(w);
                 std::vector<float> le(static_cast<std::size_t>(w));
                 std::vector<float> r(static_cast<std::size_t>(w));
                 std::vector<float> g(static_cast<std::size_t>(w));
@@ -401,9 +429,13 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
                 std::vector<unsigned char> black(static_cast<std::size_t>(w));
                 for (int y = begin; y < end; ++y) {
                     std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                    const float* rs = red.row(y);
-                    const float* gs = green.row(y);
-                    const float* bs = blue.row(y);
+                    // The recomputed luminance goes to the scratch: the ratio divides by the
+                    // stored one, which the local equalisation has stretched.
+                    globalRowFromBytes(mapping, terms, image, engineBytes, w, y, scratch,
+                                       scratch.ls);
+                    const float* rs = scratch.rs;
+                    const float* gs = scratch.gs;
+                    const float* bs = scratch.bs;
                     const float* ls = stretched.row(y);
                     equalisedRow(y, le.data());
                     for (int x = 0; x < w; ++x) {
@@ -424,13 +456,12 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
                     }
                 }
             });
+        // The engine's bytes were needed until the last row's colour was worked out again.
+        engine.reset();
         reportProgress(context, 90);
 
         reportProgress(context, 100);
         stretched.release();
-        blue.release();
-        green.release();
-        red.release();
 
         runFinishingPasses(context, image, w, h, params.filterMode);
         return true;
