@@ -87,6 +87,42 @@ std::vector<int> blockStarts(int sourceSize, int targetSize, int block) {
     return starts;
 }
 
+// Each block row is added once into column sums (a plain, vectorised run over the row), and
+// the blocks then sum their b columns: the same integer sums, read once. Sum must hold b x 255.
+template <class Sum>
+void blockAverageByColumns(const std::uint8_t* src, int W, std::uint8_t* dst, int w, int h, int ch,
+                           int b, const std::vector<int>& xs, const std::vector<int>& ys) {
+    const std::size_t srcRow = static_cast<std::size_t>(W) * static_cast<std::size_t>(ch);
+    const std::size_t dstRow = static_cast<std::size_t>(w) * static_cast<std::size_t>(ch);
+    const std::uint64_t area = static_cast<std::uint64_t>(b) * static_cast<std::uint64_t>(b);
+    parallelRows(h, [&](int begin, int end) {
+        std::vector<Sum> columnSums(srcRow);
+        Sum* sums = columnSums.data();
+        const std::size_t n = srcRow;
+        const std::size_t step = static_cast<std::size_t>(ch);
+        for (int y = begin; y < end; ++y) {
+            const std::uint8_t* blockTop =
+                src + static_cast<std::size_t>(ys[static_cast<std::size_t>(y)]) * srcRow;
+            std::fill(columnSums.begin(), columnSums.end(), Sum{0});
+            for (int j = 0; j < b; ++j) {
+                const std::uint8_t* row = blockTop + static_cast<std::size_t>(j) * srcRow;
+                for (std::size_t i = 0; i < n; ++i) sums[i] = static_cast<Sum>(sums[i] + row[i]);
+            }
+            std::uint8_t* out = dst + static_cast<std::size_t>(y) * dstRow;
+            for (int x = 0; x < w; ++x) {
+                const std::size_t x0 =
+                    static_cast<std::size_t>(xs[static_cast<std::size_t>(x)]) * step;
+                for (std::size_t c = 0; c < step; ++c) {
+                    std::uint64_t sum = 0;
+                    for (int i = 0; i < b; ++i)
+                        sum += sums[x0 + c + static_cast<std::size_t>(i) * step];
+                    *out++ = static_cast<std::uint8_t>(sum / area);
+                }
+            }
+        }
+    });
+}
+
 void blockAverage(const std::uint8_t* src, int W, int H, std::uint8_t* dst, int w, int h, int ch) {
     const double ex = static_cast<double>(W) / w;
     const double ey = static_cast<double>(H) / h;
@@ -97,35 +133,14 @@ void blockAverage(const std::uint8_t* src, int W, int H, std::uint8_t* dst, int 
     const std::size_t dstRow = static_cast<std::size_t>(w) * static_cast<std::size_t>(ch);
     // 64-bit sums: a block can be thousands of pixels wide when a huge image is shrunk a lot.
     const std::uint64_t area = static_cast<std::uint64_t>(b) * static_cast<std::uint64_t>(b);
+    if (b <= 257) {
+        // A column of up to 257 bytes sums to at most 65535: 16-bit column sums, half the
+        // memory traffic and twice the lanes per instruction of 32-bit ones.
+        blockAverageByColumns<std::uint16_t>(src, W, dst, w, h, ch, b, xs, ys);
+        return;
+    }
     if (b < (1 << 24)) {
-        // Each block row is added once into column sums (a plain, vectorised run over the
-        // row), and the blocks then sum their b columns: the same integer sums, read once.
-        parallelRows(h, [&](int begin, int end) {
-            std::vector<std::uint32_t> columnSums(srcRow);
-            std::uint32_t* sums = columnSums.data();
-            const std::size_t n = srcRow;
-            const std::size_t step = static_cast<std::size_t>(ch);
-            for (int y = begin; y < end; ++y) {
-                const std::uint8_t* blockTop =
-                    src + static_cast<std::size_t>(ys[static_cast<std::size_t>(y)]) * srcRow;
-                std::fill(columnSums.begin(), columnSums.end(), 0u);
-                for (int j = 0; j < b; ++j) {
-                    const std::uint8_t* row = blockTop + static_cast<std::size_t>(j) * srcRow;
-                    for (std::size_t i = 0; i < n; ++i) sums[i] += row[i];
-                }
-                std::uint8_t* out = dst + static_cast<std::size_t>(y) * dstRow;
-                for (int x = 0; x < w; ++x) {
-                    const std::size_t x0 =
-                        static_cast<std::size_t>(xs[static_cast<std::size_t>(x)]) * step;
-                    for (std::size_t c = 0; c < step; ++c) {
-                        std::uint64_t sum = 0;
-                        for (int i = 0; i < b; ++i)
-                            sum += sums[x0 + c + static_cast<std::size_t>(i) * step];
-                        *out++ = static_cast<std::uint8_t>(sum / area);
-                    }
-                }
-            }
-        });
+        blockAverageByColumns<std::uint32_t>(src, W, dst, w, h, ch, b, xs, ys);
         return;
     }
     parallelRows(h, [&](int begin, int end) {
