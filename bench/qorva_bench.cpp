@@ -3,7 +3,10 @@
 // prints every figure next to its target. Not part of the test run: timings depend on the
 // machine and on whatever else it is doing, so every figure is the median of several runs.
 //
-//   qorva_bench [--runs N] [--jobs N] [--blur-runs N] [--size WxH]
+//   qorva_bench [--runs N] [--jobs N] [--blur-runs N] [--size WxH] [--only TEXT]
+//
+// --only keeps the figures whose names contain TEXT, or are exactly TEXT after a leading '='
+// (and the yardsticks), for profiling one render; the others are reported without a time.
 
 #include <algorithm>
 #include <chrono>
@@ -40,6 +43,7 @@ struct Options {
     int blurRuns = 3;
     int width = 6000;
     int height = 4000;
+    std::string only;  // run only the figures whose names contain this (and the yardsticks)
 };
 
 // A preview area whose fitted size for a 3:2 photo is 516 x 344.
@@ -147,6 +151,11 @@ struct Report {
              const std::string& target, double value, double limit, bool atLeast = false) {
         char buf[256];
         std::string verdict = "";
+        if (ms < 0) {
+            std::snprintf(buf, sizeof buf, "  %-52s   (not run)", name.c_str());
+            lines.push_back(buf);
+            return;
+        }
         if (!target.empty()) {
             if (value < 0) {
                 verdict = "(no yardstick)";
@@ -177,6 +186,8 @@ Options parseOptions(int argc, char** argv) {
             o.jobs = std::max(1, std::atoi(value)), ++i;
         } else if (arg == "--blur-runs" && value) {
             o.blurRuns = std::max(0, std::atoi(value)), ++i;
+        } else if (arg == "--only" && value) {
+            o.only = value, ++i;
         } else if (arg == "--size" && value) {
             if (std::sscanf(value, "%dx%d", &o.width, &o.height) != 2 || o.width < 8 ||
                 o.height < 8) {
@@ -187,7 +198,7 @@ Options parseOptions(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: qorva_bench [--runs N] [--jobs N] [--blur-runs N] "
-                         "[--size WxH]\n");
+                         "[--size WxH] [--only TEXT]\n");
             std::exit(2);
         }
     }
@@ -236,6 +247,11 @@ int run(const Options& o) {
     std::vector<Figure> figures;
     auto add = [&](const std::string& name, std::function<void()> setup, std::function<void()> work,
                    int rounds) -> std::size_t {
+        const bool yardstick = name.rfind("cv ", 0) == 0;
+        const bool exact = !o.only.empty() && o.only[0] == '=';
+        const bool chosen = o.only.empty() || (exact ? name == o.only.substr(1)
+                                                      : name.find(o.only) != std::string::npos);
+        if (!yardstick && !chosen) rounds = 0;
         figures.push_back({name, std::move(setup), std::move(work), rounds, {}});
         return figures.size() - 1;
     };
@@ -409,6 +425,7 @@ int run(const Options& o) {
     destination.release();
     source.release();
     image = Bytes();
+    if (!o.only.empty()) return 0;
     std::printf("\npeak memory of a Final render beyond the host's input, bytes per pixel:\n");
     for (const Look& look : {m0, m0Passes, m1, m1Passes, m1Mix, m1MixPasses}) {
         const MemoryFigure m = finalMemory(photo, W, H, look);
