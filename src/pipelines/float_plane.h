@@ -1,5 +1,5 @@
 // One channel of single-precision samples, owned by the pipeline run that creates it: the
-// luminance before and after the local equalisation, and the colour planes of method 1.
+// luminance before and after the local equalisation, and the luminance plane of method 1.
 #pragma once
 
 #include <cstddef>
