@@ -28,6 +28,16 @@ constexpr double kInverse255 = 0.00392156862745098;
 // The global equalisation uses 127 bins; its cumulative table has one entry more.
 constexpr int kGlobalBins = 127;
 
+// Rows are worked through in runs of this many pixels, so that the dozen scratch arrays of a run
+// stay in the first-level cache instead of streaming through the second for a 6000-pixel row.
+constexpr int kRun = 512;
+
+// Calls fn(first, count) for the runs of a row of w pixels.
+template <class Fn>
+void forEachRun(int w, Fn&& fn) {
+    for (int first = 0; first < w; first += kRun) fn(first, std::min(kRun, w - first));
+}
+
 float toUnit(std::uint8_t byte) {
     return static_cast<float>(byte * kInverse255);
 }
@@ -78,44 +88,45 @@ LargeArray<std::uint8_t> runEngine(const std::uint8_t* image, int width, int hei
     return result;
 }
 
-// The linear values of a row's channels, apart: toUnit of each byte, computed rather than
-// looked up so that the loop vectorises.
-QORVA_WIDE_VECTORS void unitsRow(const std::uint8_t* __restrict px, int w, float* __restrict u0,
-                                 float* __restrict u1, float* __restrict u2) {
-    for (int x = 0; x < w; ++x) {
-        u0[x] = static_cast<float>(px[3 * x] * kInverse255);
-        u1[x] = static_cast<float>(px[3 * x + 1] * kInverse255);
-        u2[x] = static_cast<float>(px[3 * x + 2] * kInverse255);
-    }
+// The linear value of a channel byte, toUnit computed inline rather than looked up, so that the
+// loops that use it vectorise.
+QORVA_ALWAYS_INLINE float unitOf(int byte) {
+    return static_cast<float>(byte * kInverse255);
 }
 
-// Component i of applyColorMatrix(u0, u1, u2, kRgbToXyz) along a row.
-QORVA_WIDE_VECTORS void componentRow(std::size_t i, const float* __restrict u0,
-                                     const float* __restrict u1, const float* __restrict u2, int w,
-                                     float* __restrict out) {
+// Component i of applyColorMatrix(u0, u1, u2, kRgbToXyz): products and sums in double, the
+// result rounded to single precision and held at 0 from below.
+QORVA_ALWAYS_INLINE float componentOf(std::size_t i, float u0, float u1, float u2) {
     const double a = kRgbToXyz[i][0];
     const double b = kRgbToXyz[i][1];
     const double c = kRgbToXyz[i][2];
+    const float v = static_cast<float>(a * u0 + b * u1 + c * u2);
+    return v < 0 ? 0.0f : v;
+}
+
+// Y of a run of pixels, straight from their bytes.
+QORVA_WIDE_VECTORS void luminanceRow(const std::uint8_t* __restrict px, int w,
+                                     float* __restrict ys) {
     for (int x = 0; x < w; ++x) {
-        const float v = static_cast<float>(a * u0[x] + b * u1[x] + c * u2[x]);
-        out[x] = v < 0 ? 0.0f : v;
+        const float u0 = unitOf(px[3 * x]);
+        const float u1 = unitOf(px[3 * x + 1]);
+        const float u2 = unitOf(px[3 * x + 2]);
+        ys[x] = componentOf(1, u0, u1, u2);
     }
 }
 
-// A band's rows of channel values and one component.
-struct RowScratch {
-    std::vector<float> values;
-    float* u0;
-    float* u1;
-    float* u2;
-    float* component;
-    explicit RowScratch(int w) : values(4 * static_cast<std::size_t>(w)) {
-        u0 = values.data();
-        u1 = u0 + w;
-        u2 = u1 + w;
-        component = u2 + w;
+// X, Y and Z of a run of pixels in one pass over their bytes.
+QORVA_WIDE_VECTORS void xyzRow(const std::uint8_t* __restrict px, int w, float* __restrict xs,
+                               float* __restrict ys, float* __restrict zs) {
+    for (int x = 0; x < w; ++x) {
+        const float u0 = unitOf(px[3 * x]);
+        const float u1 = unitOf(px[3 * x + 1]);
+        const float u2 = unitOf(px[3 * x + 2]);
+        xs[x] = componentOf(0, u0, u1, u2);
+        ys[x] = componentOf(1, u0, u1, u2);
+        zs[x] = componentOf(2, u0, u1, u2);
     }
-};
+}
 
 // Per-band reductions are combined under a lock; minimum, maximum and integer counts do not
 // depend on the order of combination, so any thread count gives the serial result.
@@ -129,16 +140,16 @@ LuminanceRange findRange(const std::uint8_t* image, int width, int height) {
     std::mutex lock;
     parallelRows(height, [&](int begin, int end) {
         LuminanceRange band;
-        RowScratch row(width);
+        float ys[kRun];
         for (int y = begin; y < end; ++y) {
-            unitsRow(image + static_cast<std::size_t>(y) * width * 3, width, row.u0, row.u1,
-                     row.u2);
-            componentRow(1, row.u0, row.u1, row.u2, width, row.component);
-            const float* ys = row.component;
-            for (int x = 0; x < width; ++x) {
-                if (ys[x] < band.lo) band.lo = ys[x];
-                if (ys[x] > band.hi) band.hi = ys[x];
-            }
+            const std::uint8_t* px = image + static_cast<std::size_t>(y) * width * 3;
+            forEachRun(width, [&](int first, int n) {
+                luminanceRow(px + 3 * static_cast<std::size_t>(first), n, ys);
+                for (int x = 0; x < n; ++x) {
+                    if (ys[x] < band.lo) band.lo = ys[x];
+                    if (ys[x] > band.hi) band.hi = ys[x];
+                }
+            });
         }
         std::lock_guard<std::mutex> guard(lock);
         total.lo = std::min(total.lo, band.lo);
@@ -166,14 +177,15 @@ std::vector<float> globalEqualisation(const RunContext& context, const std::uint
     std::mutex lock;
     parallelRows(height, [&](int begin, int end) {
         long long band[kGlobalBins] = {};
-        RowScratch row(width);
-        std::vector<int> bins(static_cast<std::size_t>(width));
+        float ys[kRun];
+        int bins[kRun];
         for (int y = begin; y < end; ++y) {
-            unitsRow(image + static_cast<std::size_t>(y) * width * 3, width, row.u0, row.u1,
-                     row.u2);
-            componentRow(1, row.u0, row.u1, row.u2, width, row.component);
-            binsRow(row.component, width, lo, range, bins.data());
-            for (int x = 0; x < width; ++x) ++band[bins[static_cast<std::size_t>(x)]];
+            const std::uint8_t* px = image + static_cast<std::size_t>(y) * width * 3;
+            forEachRun(width, [&](int first, int n) {
+                luminanceRow(px + 3 * static_cast<std::size_t>(first), n, ys);
+                binsRow(ys, n, lo, range, bins);
+                for (int x = 0; x < n; ++x) ++band[bins[x]];
+            });
         }
         std::lock_guard<std::mutex> guard(lock);
         for (int k = 0; k < kGlobalBins; ++k) counts[static_cast<std::size_t>(k)] += band[k];
@@ -225,14 +237,6 @@ std::vector<float> globalEqualisation(const RunContext& context, const std::uint
     return cumulative;
 }
 
-// X, Y and Z of a row of pixels.
-void xyzRow(const std::uint8_t* px, int w, RowScratch& row, float* xs, float* ys, float* zs) {
-    unitsRow(px, w, row.u0, row.u1, row.u2);
-    componentRow(0, row.u0, row.u1, row.u2, w, xs);
-    componentRow(1, row.u0, row.u1, row.u2, w, ys);
-    componentRow(2, row.u0, row.u1, row.u2, w, zs);
-}
-
 // The global equalisation of a row and its return to RGB, mixed with the engine's bytes when
 // there are any, with the row's luminance on the 0..255 scale for the local equalisation.
 struct GlobalMapping {
@@ -245,12 +249,16 @@ struct GlobalMapping {
 // Three plain runs, so that each vectorises: the position of every pixel in the cumulative
 // table (the table reads of the second run need indices already in memory), the equalised
 // colour, and the mix with the engine's bytes with the luminance of the result.
-QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms,
-                                  const float* __restrict xs, const float* __restrict ys,
-                                  const float* __restrict zs, const std::uint8_t* __restrict engine,
-                                  int w, float* __restrict rs, float* __restrict gs,
-                                  float* __restrict bs, float* __restrict ls, int* __restrict bin,
-                                  float* __restrict position) {
+// Without kLuminance, ls is not written: the local stage works the colour out again but divides
+// by the luminance the first pass stored.
+template <bool kLuminance>
+QORVA_ALWAYS_INLINE void globalRun(const GlobalMapping& m, const ByteTerms& terms,
+                                   const float* __restrict xs, const float* __restrict ys,
+                                   const float* __restrict zs,
+                                   const std::uint8_t* __restrict engine, int w,
+                                   float* __restrict rs, float* __restrict gs, float* __restrict bs,
+                                   float* __restrict ls, int* __restrict bin,
+                                   float* __restrict position) {
     const float lo = m.lo;
     const float range = m.range;
     for (int x = 0; x < w; ++x) {
@@ -288,7 +296,7 @@ QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms
         rs[x] = r;
         gs[x] = g;
         bs[x] = bl;
-        ls[x] = static_cast<float>(76.245 * r + 149.685 * g + 29.07 * bl);
+        if (kLuminance) ls[x] = static_cast<float>(76.245 * r + 149.685 * g + 29.07 * bl);
     }
     if (engine == nullptr) return;
 
@@ -302,7 +310,18 @@ QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms
         rs[x] = r;
         gs[x] = g;
         bs[x] = bl;
-        ls[x] = static_cast<float>(76.245 * r + 149.685 * g + 29.07 * bl);
+        if (kLuminance) ls[x] = static_cast<float>(76.245 * r + 149.685 * g + 29.07 * bl);
+    }
+}
+
+QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms, const float* xs,
+                                  const float* ys, const float* zs, const std::uint8_t* engine,
+                                  int w, float* rs, float* gs, float* bs, float* ls, int* bin,
+                                  float* position) {
+    if (ls != nullptr) {
+        globalRun<true>(m, terms, xs, ys, zs, engine, w, rs, gs, bs, ls, bin, position);
+    } else {
+        globalRun<false>(m, terms, xs, ys, zs, engine, w, rs, gs, bs, nullptr, bin, position);
     }
 }
 
@@ -312,7 +331,6 @@ QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms
 struct GlobalRowScratch {
     std::vector<float> values;
     std::vector<int> bins;
-    RowScratch units;
     float* xs;
     float* ys;
     float* zs;
@@ -320,9 +338,8 @@ struct GlobalRowScratch {
     float* rs;
     float* gs;
     float* bs;
-    float* ls;
     explicit GlobalRowScratch(int w)
-        : values(8 * static_cast<std::size_t>(w)), bins(static_cast<std::size_t>(w)), units(w) {
+        : values(7 * static_cast<std::size_t>(w)), bins(static_cast<std::size_t>(w)) {
         xs = values.data();
         ys = xs + w;
         zs = ys + w;
@@ -330,20 +347,21 @@ struct GlobalRowScratch {
         rs = positions + w;
         gs = rs + w;
         bs = gs + w;
-        ls = bs + w;
     }
 };
 
-// Row y's globally equalised R, G, B (mixed with the engine's bytes when there are any) into
-// the scratch, and its luminance into ls. Both passes over the image go through here, so the
-// colour the local stage works out again from the untouched bytes is bit for bit the colour
-// whose luminance the first pass stored.
-void globalRowFromBytes(const GlobalMapping& m, const ByteTerms& terms, const std::uint8_t* image,
-                        const std::uint8_t* engine, int w, int y, GlobalRowScratch& s, float* ls) {
-    const std::size_t rowStart = static_cast<std::size_t>(y) * w;
-    xyzRow(image + rowStart * 3, w, s.units, s.xs, s.ys, s.zs);
-    const std::uint8_t* e = engine != nullptr ? engine + rowStart * 3 : nullptr;
-    globalRow(m, terms, s.xs, s.ys, s.zs, e, w, s.rs, s.gs, s.bs, ls, s.bins.data(), s.positions);
+// The globally equalised R, G, B of a run of n pixels of row y starting at pixel first (mixed
+// with the engine's bytes when there are any) into the scratch, and their luminance into ls
+// unless it is null.
+// Both passes over the image go through here, so the colour the local stage works out again
+// from the untouched bytes is bit for bit the colour whose luminance the first pass stored.
+void globalRunFromBytes(const GlobalMapping& m, const ByteTerms& terms, const std::uint8_t* image,
+                        const std::uint8_t* engine, int w, int y, int first, int n,
+                        GlobalRowScratch& s, float* ls) {
+    const std::size_t start = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(first);
+    xyzRow(image + start * 3, n, s.xs, s.ys, s.zs);
+    const std::uint8_t* e = engine != nullptr ? engine + start * 3 : nullptr;
+    globalRow(m, terms, s.xs, s.ys, s.zs, e, n, s.rs, s.gs, s.bs, ls, s.bins.data(), s.positions);
 }
 
 ColorChainParams chainParams(const RunContext& context, const ToneMappedParams& params) {
@@ -405,10 +423,13 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         mapping.q = q;
         const std::uint8_t* engineBytes = mixEngine ? engine.get() : nullptr;
         parallelRows(h, [&](int begin, int end) {
-            GlobalRowScratch scratch(w);
+            GlobalRowScratch scratch(kRun);
             for (int y = begin; y < end; ++y) {
-                globalRowFromBytes(mapping, terms, image, engineBytes, w, y, scratch,
-                                   stretched.row(y));
+                float* ls = stretched.row(y);
+                forEachRun(w, [&](int first, int n) {
+                    globalRunFromBytes(mapping, terms, image, engineBytes, w, y, first, n, scratch,
+                                       ls + first);
+                });
             }
         });
 
@@ -421,39 +442,40 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         equalizeLocalContrastBands(
             stretched, n, params.strength, params.smoothness, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
-                GlobalRowScratch scratch(w);
+                GlobalRowScratch scratch(kRun);
                 std::vector<float> le(static_cast<std::size_t>(w));
-                std::vector<float> r(static_cast<std::size_t>(w));
-                std::vector<float> g(static_cast<std::size_t>(w));
-                std::vector<float> b(static_cast<std::size_t>(w));
-                std::vector<unsigned char> black(static_cast<std::size_t>(w));
+                float r[kRun];
+                float g[kRun];
+                float b[kRun];
+                unsigned char black[kRun];
                 for (int y = begin; y < end; ++y) {
-                    std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                    // The recomputed luminance goes to the scratch: the ratio divides by the
-                    // stored one, which the local equalisation has stretched.
-                    globalRowFromBytes(mapping, terms, image, engineBytes, w, y, scratch,
-                                       scratch.ls);
-                    const float* rs = scratch.rs;
-                    const float* gs = scratch.gs;
-                    const float* bs = scratch.bs;
-                    const float* ls = stretched.row(y);
                     equalisedRow(y, le.data());
-                    for (int x = 0; x < w; ++x) {
-                        // The darkest pixels have no luminance ratio: they stay black (their
-                        // chain input is a harmless 0 and their bytes are set below).
-                        const int dark = static_cast<int>(ls[x] == 0);
-                        const float ratio = le[static_cast<std::size_t>(x)] / (dark ? 1.0f : ls[x]);
-                        r[static_cast<std::size_t>(x)] = dark ? 0.0f : ratio * rs[x];
-                        g[static_cast<std::size_t>(x)] = dark ? 0.0f : ratio * gs[x];
-                        b[static_cast<std::size_t>(x)] = dark ? 0.0f : ratio * bs[x];
-                        black[static_cast<std::size_t>(x)] = static_cast<unsigned char>(dark);
-                    }
-                    chain.runRow(r.data(), g.data(), b.data(), w, px);
-                    for (int x = 0; x < w; ++x) {
-                        if (black[static_cast<std::size_t>(x)]) {
-                            px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
+                    forEachRun(w, [&](int first, int n) {
+                        std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
+                        // No luminance this time: the ratio divides by the stored one, which the
+                        // local equalisation has stretched.
+                        globalRunFromBytes(mapping, terms, image, engineBytes, w, y, first, n,
+                                           scratch, nullptr);
+                        const float* rs = scratch.rs;
+                        const float* gs = scratch.gs;
+                        const float* bs = scratch.bs;
+                        const float* ls = stretched.row(y) + first;
+                        const float* les = le.data() + first;
+                        for (int x = 0; x < n; ++x) {
+                            // The darkest pixels have no luminance ratio: they stay black (their
+                            // chain input is a harmless 0 and their bytes are set below).
+                            const int dark = static_cast<int>(ls[x] == 0);
+                            const float ratio = les[x] / (dark ? 1.0f : ls[x]);
+                            r[x] = dark ? 0.0f : ratio * rs[x];
+                            g[x] = dark ? 0.0f : ratio * gs[x];
+                            b[x] = dark ? 0.0f : ratio * bs[x];
+                            black[x] = static_cast<unsigned char>(dark);
                         }
-                    }
+                        chain.runRow(r, g, b, n, px);
+                        for (int x = 0; x < n; ++x) {
+                            if (black[x]) px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
+                        }
+                    });
                 }
             });
         // The engine's bytes were needed until the last row's colour was worked out again.
