@@ -40,7 +40,8 @@ inline void curvePosition(float x, float lo, float hi, int& bin, float& frac, fl
 
 inline float curveValue(const float* table, int bin, float frac, float top) {
     const float v = table[bin] + frac * (table[bin + 1] - table[bin]);
-    return top != 0 ? table[255] : v;
+    const float last = table[255];
+    return top != 0 ? last : v;
 }
 
 // RgbToHls and HlsToRgb without branches.
@@ -90,20 +91,7 @@ inline void hlsToRgb(float h, float l, float s, float& r, float& g, float& b) {
     b = flat ? grey : cb;
 }
 
-// toOutputByte without branches, for the row loops.
-inline std::uint8_t outputByte(float x) {
-    float v = x > 0 ? x : 0.0f;
-    v = v >= 255 ? 255.0f : v;
-    return static_cast<std::uint8_t>(static_cast<int>(v));
-}
-
 }  // namespace
-
-std::uint8_t toOutputByte(float x) {
-    if (!(x > 0)) return 0;
-    if (x >= 255) return 255;
-    return static_cast<std::uint8_t>(x);
-}
 
 void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
     const CurveTables& curves = params.curves != nullptr ? *params.curves : neutralCurves();
@@ -188,6 +176,9 @@ QORVA_WIDE_VECTORS void ColorPassRow(float* __restrict r, float* __restrict g, f
     }
     const bool balanceOn = params.balanceOn;
     const bool hueShiftOn = params.hueShiftOn;
+    // Integer flags: the form the compiler turns into vector selects.
+    const int balanceFlag = static_cast<int>(balanceOn);
+    const int hueShiftFlag = static_cast<int>(hueShiftOn);
     if (balanceOn || hueShiftOn) {
         // One HLS round trip serves both curves, as in ColorPass; both read the unchanged hue.
         float h[kChunk], l[kChunk], sat[kChunk];
@@ -200,22 +191,24 @@ QORVA_WIDE_VECTORS void ColorPassRow(float* __restrict r, float* __restrict g, f
                 rgbToHls(cr[i], cg[i], cb[i], h[i], l[i], sat[i]);
                 curvePosition(h[i], 0, 360, bin[i], frac[i], top[i]);
             }
-            float balanceValue[kChunk], hueValue[kChunk];
+            // Plain runs, each of which the compiler vectorises: the curve reads, the shifted
+            // saturation and hue, the way back to RGB.
+            float s2[kChunk], h2[kChunk];
             for (int i = 0; i < n; ++i) {
-                balanceValue[i] = curveValue(balance, bin[i], frac[i], top[i]);
-                hueValue[i] = curveValue(hueCurve, bin[i], frac[i], top[i]);
+                s2[i] = curveValue(balance, bin[i], frac[i], top[i]);
+                h2[i] = curveValue(hueCurve, bin[i], frac[i], top[i]);
             }
             for (int i = 0; i < n; ++i) {
-                const double balanceShift = (balanceValue[i] / 256 - 0.5) * 360;
-                const double hueShift = (hueValue[i] / 256 - 0.5) * 360;
+                const double balanceShift = (s2[i] / 256 - 0.5) * 360;
+                const double hueShift = (h2[i] / 256 - 0.5) * 360;
                 float balanced = static_cast<float>(sat[i] + balanceShift);
                 balanced = balanced < 0 ? 0.0f : balanced;
                 balanced = balanced > 360 ? 360.0f : balanced;
                 const float shifted = static_cast<float>(h[i] + hueShift);
-                const float s2 = balanceOn ? balanced : sat[i];
-                const float h2 = hueShiftOn ? shifted : h[i];
-                hlsToRgb(h2, l[i], s2, cr[i], cg[i], cb[i]);
+                s2[i] = balanceFlag ? balanced : sat[i];
+                h2[i] = hueShiftFlag ? shifted : h[i];
             }
+            for (int i = 0; i < n; ++i) hlsToRgb(h2[i], l[i], s2[i], cr[i], cg[i], cb[i]);
         }
     }
     const int mode = params.filterMode;
@@ -354,9 +347,9 @@ void ColorChain::runRow(float* __restrict r, float* __restrict g, float* __restr
     }
 
     for (int x = 0; x < count; ++x) {
-        out[3 * x] = outputByte(r[x]);
-        out[3 * x + 1] = outputByte(g[x]);
-        out[3 * x + 2] = outputByte(b[x]);
+        out[3 * x] = toOutputByte(r[x]);
+        out[3 * x + 1] = toOutputByte(g[x]);
+        out[3 * x + 2] = toOutputByte(b[x]);
     }
 }
 

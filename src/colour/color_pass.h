@@ -25,7 +25,12 @@ void ColorPass(float& r, float& g, float& b, const ColorPassParams& params);
 void ColorPassRow(float* r, float* g, float* b, int count, const ColorPassParams& params);
 
 // A colour value stored as an output byte: clamped to 0..255 and truncated toward zero.
-std::uint8_t toOutputByte(float x);
+// Branch-free (NaN reads 0), so that the loops that store bytes vectorise.
+inline std::uint8_t toOutputByte(float x) {
+    float v = x > 0 ? x : 0.0f;
+    v = v >= 255 ? 255.0f : v;
+    return static_cast<std::uint8_t>(static_cast<int>(v));
+}
 
 // The vivid-colours step of the chain on its own: each channel is pushed away from the other
 // two by 150 x vivid. requirePositive is method 0's rule, which leaves a pixel with a zero
