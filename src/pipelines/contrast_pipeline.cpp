@@ -10,6 +10,7 @@
 #include "common/parallel.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
+#include "pipelines/row_runs.h"
 
 namespace qorva {
 namespace {
@@ -32,18 +33,6 @@ struct ByteTables {
             unit[static_cast<std::size_t>(i)] = i * kInverse255;
         }
     }
-};
-
-// One band's row buffers, allocated once per band.
-struct RowBuffers {
-    std::vector<float> equalized, r, g, b;
-    std::vector<unsigned char> black;
-    explicit RowBuffers(int width)
-        : equalized(static_cast<std::size_t>(width)),
-          r(static_cast<std::size_t>(width)),
-          g(static_cast<std::size_t>(width)),
-          b(static_cast<std::size_t>(width)),
-          black(static_cast<std::size_t>(width)) {}
 };
 
 }  // namespace
@@ -97,33 +86,36 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
         equalizeLocalContrastBands(
             stretched, n, params.strength, params.smoothness, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
-                RowBuffers buf(w);
+                std::vector<float> le(static_cast<std::size_t>(w));
+                float r[kRun];
+                float g[kRun];
+                float b[kRun];
+                unsigned char black[kRun];
                 const double* unit = tables.unit.data();
                 for (int y = begin; y < end; ++y) {
-                    std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                    const float* ls = stretched.row(y);
-                    float* le = buf.equalized.data();
-                    float* r = buf.r.data();
-                    float* g = buf.g.data();
-                    float* b = buf.b.data();
-                    unsigned char* black = buf.black.data();
-                    equalisedRow(y, le);
-                    for (int x = 0; x < w; ++x) {
-                        // Only the change from stretched to equalised luminance reaches the
-                        // colour. The darkest pixels have no luminance ratio: they stay black
-                        // (their chain input is a harmless 0 and their bytes are set below).
-                        const int dark = static_cast<int>(ls[x] == 0);
-                        const float q = le[x] / (dark ? 1.0f : ls[x]);
-                        const std::uint8_t* p = px + 3 * static_cast<std::size_t>(x);
-                        r[x] = dark ? 0.0f : static_cast<float>(q * unit[p[0]]);
-                        g[x] = dark ? 0.0f : static_cast<float>(q * unit[p[1]]);
-                        b[x] = dark ? 0.0f : static_cast<float>(q * unit[p[2]]);
-                        black[x] = static_cast<unsigned char>(dark);
-                    }
-                    chain.runRow(r, g, b, w, px);
-                    for (int x = 0; x < w; ++x) {
-                        if (black[x]) px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
-                    }
+                    equalisedRow(y, le.data());
+                    forEachRun(w, [&](int first, int count) {
+                        std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
+                        const float* ls = stretched.row(y) + first;
+                        const float* les = le.data() + first;
+                        for (int x = 0; x < count; ++x) {
+                            // Only the change from stretched to equalised luminance reaches the
+                            // colour. The darkest pixels have no luminance ratio: they stay
+                            // black (their chain input is a harmless 0 and their bytes are set
+                            // below).
+                            const int dark = static_cast<int>(ls[x] == 0);
+                            const float q = les[x] / (dark ? 1.0f : ls[x]);
+                            const std::uint8_t* p = px + 3 * static_cast<std::size_t>(x);
+                            r[x] = dark ? 0.0f : static_cast<float>(q * unit[p[0]]);
+                            g[x] = dark ? 0.0f : static_cast<float>(q * unit[p[1]]);
+                            b[x] = dark ? 0.0f : static_cast<float>(q * unit[p[2]]);
+                            black[x] = static_cast<unsigned char>(dark);
+                        }
+                        chain.runRow(r, g, b, count, px);
+                        for (int x = 0; x < count; ++x) {
+                            if (black[x]) px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
+                        }
+                    });
                 }
             });
         reportProgress(context, 90);

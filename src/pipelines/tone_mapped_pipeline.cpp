@@ -18,6 +18,7 @@
 #include "pipelines/color_matrix.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
+#include "pipelines/row_runs.h"
 #include "tonemap/tone_mapper.h"
 
 namespace qorva {
@@ -27,16 +28,6 @@ constexpr double kInverse255 = 0.00392156862745098;
 
 // The global equalisation uses 127 bins; its cumulative table has one entry more.
 constexpr int kGlobalBins = 127;
-
-// Rows are worked through in runs of this many pixels, so that the dozen scratch arrays of a run
-// stay in the first-level cache instead of streaming through the second for a 6000-pixel row.
-constexpr int kRun = 512;
-
-// Calls fn(first, count) for the runs of a row of w pixels.
-template <class Fn>
-void forEachRun(int w, Fn&& fn) {
-    for (int first = 0; first < w; first += kRun) fn(first, std::min(kRun, w - first));
-}
 
 float toUnit(std::uint8_t byte) {
     return static_cast<float>(byte * kInverse255);
