@@ -52,18 +52,8 @@ QORVA_WIDE_VECTORS void glowColumnGroup(const std::uint8_t* glowRows, std::uint8
                                         std::size_t rowBytes, std::size_t height,
                                         std::size_t firstColumn, std::size_t columns,
                                         const blur::Coefficients& c, const blur::ColumnScratch& s) {
-    const std::size_t lanes = columns * 3;
-    const std::uint8_t* in = glowRows + firstColumn * 3;
-    std::uint8_t* first = image + firstColumn * 3;
-    blur::recurse(
-        height, lanes, c, s.forward, s.ring,
-        [&](std::size_t k, double* __restrict x) {
-            blur::loadPackedRun(in, rowBytes, height, lanes, k, x);
-        },
-        [&](std::size_t k, const double* __restrict y) {
-            std::uint8_t* __restrict out = blur::packedRunForWriting(first, rowBytes, lanes, k);
-            for (std::size_t j = 0; j < lanes; ++j) out[j] = multiplied(blur::toByte(y[j]), out[j]);
-        });
+    blur::packedColumnGroup(glowRows, image, rowBytes, height, firstColumn, columns, c, s,
+                            [](int value, int glow) { return multiplied(glow, value); });
 }
 
 }  // namespace

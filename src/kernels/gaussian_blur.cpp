@@ -97,15 +97,8 @@ QORVA_WIDE_VECTORS void blurColumnGroupInPlace(std::uint8_t* image, std::size_t 
     std::uint8_t* first = image + firstColumn * bpp;
     const std::size_t lanes = columns * 3;
     if (bpp == 3) {
-        recurse(
-            height, lanes, c, s.forward, s.ring,
-            [&](std::size_t k, double* __restrict x) {
-                loadPackedRun(first, rowBytes, height, lanes, k, x);
-            },
-            [&](std::size_t k, const double* __restrict y) {
-                std::uint8_t* __restrict out = packedRunForWriting(first, rowBytes, lanes, k);
-                for (std::size_t j = 0; j < lanes; ++j) out[j] = toByte(y[j]);
-            });
+        packedColumnGroup(image, image, rowBytes, height, firstColumn, columns, c, s,
+                          [](int, int blurred) { return static_cast<std::uint8_t>(blurred); });
         return;
     }
     recurse(

@@ -171,4 +171,29 @@ QORVA_ALWAYS_INLINE std::uint8_t* packedRunForWriting(std::uint8_t* first, std::
     return first + k * rowBytes;
 }
 
+// The vertical pass of a group of columns of packed RGB rows: row k's run of blurred bytes,
+// as it leaves the recursion, is handed byte by byte to finish(byte of target, blurred byte),
+// whose result replaces the byte of target. source holds the horizontally blurred rows and may
+// be target itself (the plain blur); the sharpening and the glow read a separate buffer and
+// finish the image in place.
+template <class Finish>
+QORVA_ALWAYS_INLINE void packedColumnGroup(const std::uint8_t* source, std::uint8_t* target,
+                                           std::size_t rowBytes, std::size_t height,
+                                           std::size_t firstColumn, std::size_t columns,
+                                           const Coefficients& c, const ColumnScratch& s,
+                                           Finish&& finish) {
+    const std::size_t lanes = columns * 3;
+    const std::uint8_t* in = source + firstColumn * 3;
+    std::uint8_t* first = target + firstColumn * 3;
+    recurse(
+        height, lanes, c, s.forward, s.ring,
+        [&](std::size_t k, double* __restrict x) {
+            loadPackedRun(in, rowBytes, height, lanes, k, x);
+        },
+        [&](std::size_t k, const double* __restrict y) {
+            std::uint8_t* __restrict out = packedRunForWriting(first, rowBytes, lanes, k);
+            for (std::size_t j = 0; j < lanes; ++j) out[j] = finish(out[j], toByte(y[j]));
+        });
+}
+
 }  // namespace qorva::blur

@@ -32,19 +32,10 @@ QORVA_WIDE_VECTORS void sharpenColumnGroup(const std::uint8_t* soft, std::uint8_
                                            const blur::Coefficients& c,
                                            const blur::ColumnScratch& s, double amount,
                                            int threshold) {
-    const std::size_t lanes = columns * 3;
-    const std::uint8_t* in = soft + firstColumn * 3;
-    std::uint8_t* first = pixels + firstColumn * 3;
-    blur::recurse(
-        height, lanes, c, s.forward, s.ring,
-        [&](std::size_t k, double* __restrict x) {
-            blur::loadPackedRun(in, rowBytes, height, lanes, k, x);
-        },
-        [&](std::size_t k, const double* __restrict y) {
-            std::uint8_t* __restrict out = blur::packedRunForWriting(first, rowBytes, lanes, k);
-            for (std::size_t j = 0; j < lanes; ++j)
-                out[j] = sharpenedByte(out[j], blur::toByte(y[j]), amount, threshold);
-        });
+    blur::packedColumnGroup(soft, pixels, rowBytes, height, firstColumn, columns, c, s,
+                            [amount, threshold](int image, int blurred) {
+                                return sharpenedByte(image, blurred, amount, threshold);
+                            });
 }
 
 }  // namespace
