@@ -44,29 +44,8 @@ inline float curveValue(const float* table, int bin, float frac, float top) {
     return top != 0 ? last : v;
 }
 
-// RgbToHls and HlsToRgb without branches.
-constexpr float kInv510 = static_cast<float>(1.0 / 510.0);
+// HlsToRgb without branches (RgbToHlsBranchFree is its way there).
 constexpr float kInv360 = static_cast<float>(1.0 / 360.0);
-
-inline void rgbToHls(float r, float g, float b, float& h, float& l, float& s) {
-    const float mx = std::max(std::max(r, g), b);
-    const float mn = std::min(std::min(r, g), b);
-    l = ((mx + mn) * 360 + 255) * kInv510;
-    const float d = mx - mn;
-    const float sDark = (d * 360 + (mx + mn) / 2) / (mx + mn);
-    const float sLight = (d * 360 + (510 - mx - mn) / 2) / (510 - mx - mn);
-    const float rd = ((mx - r) * 60 + d / 2) / d;
-    const float gd = ((mx - g) * 60 + d / 2) / d;
-    const float bd = ((mx - b) * 60 + d / 2) / d;
-    const int redTop = static_cast<int>(r == mx);
-    const int greenTop = static_cast<int>(g == mx);
-    float hue = redTop ? bd - gd : greenTop ? 120 + rd - bd : 240 + gd - rd;
-    hue = hue < 0 ? hue + 360 : hue;
-    hue = hue > 360 ? hue - 360 : hue;
-    const int grey = static_cast<int>(mx == mn);
-    s = grey ? 0.0f : l <= 180 ? sDark : sLight;
-    h = grey ? 240.0f : hue;
-}
 
 inline float hueToValue(float m1, float m2, float h) {
     h = h < 0 ? h + 360 : h;
@@ -188,7 +167,7 @@ QORVA_WIDE_VECTORS void ColorPassRow(float* __restrict r, float* __restrict g, f
             float* cg = g + x0;
             float* cb = b + x0;
             for (int i = 0; i < n; ++i) {
-                rgbToHls(cr[i], cg[i], cb[i], h[i], l[i], sat[i]);
+                RgbToHlsBranchFree(cr[i], cg[i], cb[i], h[i], l[i], sat[i]);
                 curvePosition(h[i], 0, 360, bin[i], frac[i], top[i]);
             }
             // Plain runs, each of which the compiler vectorises: the curve reads, the shifted

@@ -62,30 +62,13 @@ namespace {
 
 constexpr float kInv255 = static_cast<float>(1.0 / 255.0);
 constexpr float kInv360 = static_cast<float>(1.0 / 360.0);
-constexpr float kInv510 = static_cast<float>(1.0 / 510.0);
 
-// The sharpening weight of a blurred pixel from RgbToHls's hue and saturation, computed
-// without branches so that the row loop vectorises: both sides of every choice are worked out
-// and the one RgbToHls takes is kept, which changes no value. hueWeight[k] is the table's
-// weight of whole hue k on the 0..1 scale.
+// The sharpening weight of a blurred pixel from RgbToHls's hue and saturation, without
+// branches so that the row loop vectorises. hueWeight[k] is the table's weight of whole hue k on
+// the 0..1 scale.
 inline float clarityWeight(float r, float g, float b, const float* hueWeight) {
-    const float mx = std::max(std::max(r, g), b);
-    const float mn = std::min(std::min(r, g), b);
-    const float l = ((mx + mn) * 360 + 255) * kInv510;
-    const float d = mx - mn;
-    const float sDark = (d * 360 + (mx + mn) / 2) / (mx + mn);
-    const float sLight = (d * 360 + (510 - mx - mn) / 2) / (510 - mx - mn);
-    const float rd = ((mx - r) * 60 + d / 2) / d;
-    const float gd = ((mx - g) * 60 + d / 2) / d;
-    const float bd = ((mx - b) * 60 + d / 2) / d;
-    const int redTop = static_cast<int>(r == mx);
-    const int greenTop = static_cast<int>(g == mx);
-    float h = redTop ? bd - gd : greenTop ? 120 + rd - bd : 240 + gd - rd;
-    h = h < 0 ? h + 360 : h;
-    h = h > 360 ? h - 360 : h;
-    const int grey = static_cast<int>(mx == mn);
-    const float s = grey ? 0.0f : l <= 180 ? sDark : sLight;
-    h = grey ? 240.0f : h;
+    float h, l, s;
+    RgbToHlsBranchFree(r, g, b, h, l, s);
     // Hues of blurred bytes stay within 0..360; the guard keeps the table read inside its
     // bounds whatever the conversion returns.
     const int inRange = static_cast<int>(h >= 0) & static_cast<int>(h <= 360);
