@@ -332,4 +332,12 @@ void ColorChain::runRow(float* __restrict r, float* __restrict g, float* __restr
     }
 }
 
+void ColorChain::runRow(float* r, float* g, float* b, const unsigned char* black, int count,
+                        std::uint8_t* out) const {
+    runRow(r, g, b, count, out);
+    for (int x = 0; x < count; ++x) {
+        if (black[x]) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = 0;
+    }
+}
+
 }  // namespace qorva

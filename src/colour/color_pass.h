@@ -60,6 +60,10 @@ public:
     // runs over the whole row before the next, so that the compiler vectorises the arithmetic
     // steps. out receives 3 x count interleaved bytes, exactly what run gives pixel by pixel.
     void runRow(float* r, float* g, float* b, int count, std::uint8_t* out) const;
+    // The same, with the pixels marked in black (those without a luminance ratio, whose chain
+    // input was a stand-in 0) set to black afterwards.
+    void runRow(float* r, float* g, float* b, const unsigned char* black, int count,
+                std::uint8_t* out) const;
 
 private:
     ColorChainParams p_;

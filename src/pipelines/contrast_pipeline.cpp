@@ -111,10 +111,7 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
                             b[x] = dark ? 0.0f : static_cast<float>(q * unit[p[2]]);
                             black[x] = static_cast<unsigned char>(dark);
                         }
-                        chain.runRow(r, g, b, count, px);
-                        for (int x = 0; x < count; ++x) {
-                            if (black[x]) px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
-                        }
+                        chain.runRow(r, g, b, black, count, px);
                     });
                 }
             });

@@ -462,10 +462,7 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
                             b[x] = dark ? 0.0f : ratio * bs[x];
                             black[x] = static_cast<unsigned char>(dark);
                         }
-                        chain.runRow(r, g, b, n, px);
-                        for (int x = 0; x < n; ++x) {
-                            if (black[x]) px[3 * x] = px[3 * x + 1] = px[3 * x + 2] = 0;
-                        }
+                        chain.runRow(r, g, b, black, n, px);
                     });
                 }
             });
