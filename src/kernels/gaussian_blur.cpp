@@ -94,13 +94,13 @@ QORVA_WIDE_VECTORS void blurColumnGroupInPlace(std::uint8_t* image, std::size_t 
                                                std::size_t height, std::size_t bpp,
                                                std::size_t firstColumn, std::size_t columns,
                                                const Coefficients& c, const ColumnScratch& s) {
-    std::uint8_t* first = image + firstColumn * bpp;
-    const std::size_t lanes = columns * 3;
     if (bpp == 3) {
         packedColumnGroup(image, image, rowBytes, height, firstColumn, columns, c, s,
                           [](int, int blurred) { return static_cast<std::uint8_t>(blurred); });
         return;
     }
+    std::uint8_t* first = image + firstColumn * bpp;
+    const std::size_t lanes = columns * 3;
     recurse(
         height, lanes, c, s.forward, s.ring,
         [&](std::size_t k, double* __restrict x) {

@@ -37,6 +37,24 @@ QORVA_ALWAYS_INLINE std::uint8_t toByte(double y) {
     return static_cast<std::uint8_t>(low > 255 ? 255 : low);
 }
 
+// The first three steps of a recursion, where the first sample s0 stands in for the samples
+// before it: o0 = F(s0, s0, s0, s0), o1 = F(s1, o0, o0, o0), o2 = F(s2, o1, o0, o0), with
+// F(x, p1, p2, p3) = c0 x + c1 p1 + c2 p2 + c3 p3 summed in that order. The outputs may be the
+// inputs themselves (the forward pass starts in place).
+QORVA_ALWAYS_INLINE void startSteps(const Coefficients& c, const double* s0, const double* s1,
+                                    const double* s2, double* o0, double* o1, double* o2,
+                                    std::size_t lanes) {
+    for (std::size_t j = 0; j < lanes; ++j) {
+        const double x0 = s0[j];
+        const double a = c.c0 * x0 + c.c1 * x0 + c.c2 * x0 + c.c3 * x0;
+        const double b = c.c0 * s1[j] + c.c1 * a + c.c2 * a + c.c3 * a;
+        const double third = c.c0 * s2[j] + c.c1 * b + c.c2 * a + c.c3 * a;
+        o0[j] = a;
+        o1[j] = b;
+        o2[j] = third;
+    }
+}
+
 // Forward and backward recursion along `count` samples (at least 3) of `lanes` independent
 // lanes at once (the channels of a group of rows, or of neighbouring columns). load(k, x)
 // fills x[0..lanes) with sample k of every lane; store(k, y) receives the blurred sample k of
@@ -57,19 +75,7 @@ QORVA_ALWAYS_INLINE void recurse(std::size_t count, std::size_t lanes, const Coe
     load(0, w(0));
     load(1, w(1));
     load(2, w(2));
-    {
-        double* __restrict w0 = w(0);
-        double* __restrict w1 = w(1);
-        double* __restrict w2 = w(2);
-        for (std::size_t j = 0; j < l; ++j) {
-            const double x0 = w0[j];
-            const double a = c0 * x0 + c1 * x0 + c2 * x0 + c3 * x0;
-            const double b = c0 * w1[j] + c1 * a + c2 * a + c3 * a;
-            w2[j] = c0 * w2[j] + c1 * b + c2 * a + c3 * a;
-            w1[j] = b;
-            w0[j] = a;
-        }
-    }
+    startSteps(c, w(0), w(1), w(2), w(0), w(1), w(2), l);
     for (std::size_t k = 3; k < n; ++k) {
         double* __restrict out = w(k);
         load(k, out);
@@ -83,22 +89,7 @@ QORVA_ALWAYS_INLINE void recurse(std::size_t count, std::size_t lanes, const Coe
     // Backward into a ring of four results; the last forward value stands in for the samples
     // after the end.
     const auto y = [&](std::size_t k) { return ring + (k & 3) * l; };
-    {
-        const double* __restrict wl = w(n - 1);
-        const double* __restrict wm = w(n - 2);
-        const double* __restrict wn = w(n - 3);
-        double* __restrict y1 = y(n - 1);
-        double* __restrict y2 = y(n - 2);
-        double* __restrict y3 = y(n - 3);
-        for (std::size_t j = 0; j < l; ++j) {
-            const double last = wl[j];
-            const double a = c0 * last + c1 * last + c2 * last + c3 * last;
-            const double b = c0 * wm[j] + c1 * a + c2 * a + c3 * a;
-            y3[j] = c0 * wn[j] + c1 * b + c2 * a + c3 * a;
-            y2[j] = b;
-            y1[j] = a;
-        }
-    }
+    startSteps(c, w(n - 1), w(n - 2), w(n - 3), y(n - 1), y(n - 2), y(n - 3), l);
     store(n - 1, y(n - 1));
     store(n - 2, y(n - 2));
     store(n - 3, y(n - 3));

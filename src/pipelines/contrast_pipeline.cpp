@@ -101,8 +101,8 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
                         for (int x = 0; x < count; ++x) {
                             // Only the change from stretched to equalised luminance reaches the
                             // colour. The darkest pixels have no luminance ratio: they stay
-                            // black (their chain input is a harmless 0 and their bytes are set
-                            // below).
+                            // black (their chain input is a harmless 0; the chain's run blacks
+                            // them out).
                             const int dark = static_cast<int>(ls[x] == 0);
                             const float q = les[x] / (dark ? 1.0f : ls[x]);
                             const std::uint8_t* p = px + 3 * static_cast<std::size_t>(x);

@@ -316,29 +316,18 @@ QORVA_WIDE_VECTORS void globalRow(const GlobalMapping& m, const ByteTerms& terms
     }
 }
 
-// A band's scratch rows for the global equalisation of one row at a time: X, Y and Z, the
-// table positions and bins, and the mapped R, G, B with their luminance. Allocated once per
-// band, so that a row costs no allocation.
+// A band's scratch for the global equalisation of one run of a row: X, Y and Z, the table
+// positions and bins, and the mapped R, G, B. Held by each band, so that a run costs no
+// allocation.
 struct GlobalRowScratch {
-    std::vector<float> values;
-    std::vector<int> bins;
-    float* xs;
-    float* ys;
-    float* zs;
-    float* positions;
-    float* rs;
-    float* gs;
-    float* bs;
-    explicit GlobalRowScratch(int w)
-        : values(7 * static_cast<std::size_t>(w)), bins(static_cast<std::size_t>(w)) {
-        xs = values.data();
-        ys = xs + w;
-        zs = ys + w;
-        positions = zs + w;
-        rs = positions + w;
-        gs = rs + w;
-        bs = gs + w;
-    }
+    float xs[kRun];
+    float ys[kRun];
+    float zs[kRun];
+    float positions[kRun];
+    float rs[kRun];
+    float gs[kRun];
+    float bs[kRun];
+    int bins[kRun];
 };
 
 // The globally equalised R, G, B of a run of n pixels of row y starting at pixel first (mixed
@@ -352,7 +341,7 @@ void globalRunFromBytes(const GlobalMapping& m, const ByteTerms& terms, const st
     const std::size_t start = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(first);
     xyzRow(image + start * 3, n, s.xs, s.ys, s.zs);
     const std::uint8_t* e = engine != nullptr ? engine + start * 3 : nullptr;
-    globalRow(m, terms, s.xs, s.ys, s.zs, e, n, s.rs, s.gs, s.bs, ls, s.bins.data(), s.positions);
+    globalRow(m, terms, s.xs, s.ys, s.zs, e, n, s.rs, s.gs, s.bs, ls, s.bins, s.positions);
 }
 
 ColorChainParams chainParams(const RunContext& context, const ToneMappedParams& params) {
@@ -390,10 +379,10 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         const bool mixEngine = engine != nullptr;
 
         reportProgress(context, 10);
-        // X, Y and Z are worked out from the bytes wherever they are needed instead of being
-        // kept: three table reads per component cost less than a plane of memory each. The
-        // same goes for the equalised R, G and B: only the luminance, which the local
-        // equalisation needs whole before its first row, is kept.
+        // X, Y and Z, and the equalised R, G and B, are worked out from the bytes wherever they
+        // are needed instead of being kept: that costs less than a plane of memory each. Only
+        // the luminance, which the local equalisation needs whole before its first row, is
+        // kept.
         FloatPlane stretched;  // Ls, stretched to 0..255 by the local equalisation
         stretched.create(w, h);
         reportProgress(context, 15);
@@ -414,7 +403,7 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         mapping.q = q;
         const std::uint8_t* engineBytes = mixEngine ? engine.get() : nullptr;
         parallelRows(h, [&](int begin, int end) {
-            GlobalRowScratch scratch(kRun);
+            GlobalRowScratch scratch;
             for (int y = begin; y < end; ++y) {
                 float* ls = stretched.row(y);
                 forEachRun(w, [&](int first, int n) {
@@ -433,7 +422,7 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         equalizeLocalContrastBands(
             stretched, n, params.strength, params.smoothness, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
-                GlobalRowScratch scratch(kRun);
+                GlobalRowScratch scratch;
                 std::vector<float> le(static_cast<std::size_t>(w));
                 float r[kRun];
                 float g[kRun];
@@ -454,7 +443,7 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
                         const float* les = le.data() + first;
                         for (int x = 0; x < n; ++x) {
                             // The darkest pixels have no luminance ratio: they stay black (their
-                            // chain input is a harmless 0 and their bytes are set below).
+                            // chain input is a harmless 0; the chain's run blacks them out).
                             const int dark = static_cast<int>(ls[x] == 0);
                             const float ratio = les[x] / (dark ? 1.0f : ls[x]);
                             r[x] = dark ? 0.0f : ratio * rs[x];
