@@ -1,0 +1,547 @@
+#include "ui/model/hdr_dialog_controller.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <new>
+#include <system_error>
+
+#include "plugin/platform_services.h"
+#include "ui/hdr_dialog.h"
+#include "ui/model/dialog_controls.h"
+#include "ui/model/slider_model.h"
+
+namespace qorva {
+namespace {
+
+constexpr int kGammaIndex = 6;  // appliedText_ slot of the gamma edit
+constexpr int kGammaScale = 100;
+constexpr int kRadioCount = 6;
+
+// The method radios the product does not offer: kept (their index is a stored method id) but
+// never selectable.
+constexpr int kHiddenMethodRadios[] = {ctl::kMethod2, ctl::kMethod3, ctl::kMethod4, ctl::kMethod5};
+
+// A real number as the user typed it, read the same whatever the locale: blanks around it are
+// allowed, anything else after it is not. Infinities and NaN are not numbers to a slider.
+bool parseNumber(const std::string& text, double& value) {
+    std::size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return false;
+    const std::size_t end = text.find_last_not_of(" \t") + 1;
+    if (text[begin] == '+' && end - begin > 1 && text[begin + 1] != '-') ++begin;
+    double parsed = 0;
+    const char* first = text.data() + begin;
+    const char* last = text.data() + end;
+    const auto result = std::from_chars(first, last, parsed);
+    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
+// What an edit shows for a value: the slider's own text when the value is exactly one of its
+// positions, otherwise the shortest text that reads back as the same value, so that writing
+// the fields and reading them again changes nothing (a value from a memory or a settings file
+// need not sit on a position).
+std::string formatValue(double value, int scale) {
+    const int position = sliderPosition(value, scale);
+    if (static_cast<double>(position) / scale == value) return formatSliderValue(position, scale);
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+int limitedPosition(double value, int scale, int minimum, int maximum) {
+    return std::clamp(sliderPosition(value, scale), minimum, maximum);
+}
+
+const SliderRow* tableRow(const MethodTable& table, char row) {
+    for (const SliderRow& r : table.rows)
+        if (r.row == row) return &r;
+    return nullptr;
+}
+
+std::size_t rowIndex(const SliderRowControls& row) {
+    return static_cast<std::size_t>(&row - sliderRowControls().data());
+}
+
+bool isKeyboardScroll(int code) {
+    return code == static_cast<int>(SliderNotify::LineUp) ||
+           code == static_cast<int>(SliderNotify::LineDown) ||
+           code == static_cast<int>(SliderNotify::PageUp) ||
+           code == static_cast<int>(SliderNotify::PageDown);
+}
+
+}  // namespace
+
+// Counts the handlers on the stack. A start-up timer that fires meanwhile is started again
+// when the last one ends, so that the first preview is late rather than lost.
+class HdrDialogController::BusyScope {
+public:
+    explicit BusyScope(HdrDialogController& controller) : c_(controller) { ++c_.busy_; }
+    ~BusyScope() {
+        if (--c_.busy_ != 0 || !c_.startupPending_ || c_.closed_) return;
+        c_.startupPending_ = false;
+        try {
+            c_.view_.startTimer(kStartupTimer, kStartupDelayMs);
+        } catch (...) {
+        }
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    HdrDialogController& c_;
+};
+
+HdrDialogController::HdrDialogController(DialogView& view, PlatformServices* platform)
+    : view_(view),
+      platform_(platform),
+      driver_(*this, method_, colour_),
+      triggers_(driver_, method_, colour_) {
+    // Until the rows are set up for a method, the edits follow the first method's scales.
+    const MethodTable& first = *methodTable(kMethodEyeCatching);
+    for (const SliderRowControls& rc : sliderRowControls()) {
+        if (const SliderRow* row = tableRow(first, rc.row))
+            rows_[rowIndex(rc)] = {row->minPosition, row->maxPosition, row->divisor};
+    }
+}
+
+void HdrDialogController::setHostInput(const std::uint8_t* input, int width, int height) {
+    driver_.setHostInput(input, width, height);
+    hostInputSet_ = input != nullptr && width > 0 && height > 0;
+}
+
+void HdrDialogController::initialise() {
+    try {
+        // 1. Every method starts from its defaults.
+        for (int id = kStoredMethodMin; id <= kStoredMethodMax; ++id)
+            method_.storedFor(id) = defaultStoredValues(id);
+        SelectMethod(method_);
+        // 2. The switches the user keeps between runs.
+        if (platform_ != nullptr) {
+            colour_.clarityOn = platform_->profileInt(kProfileSection, kProfileClarity, 0) != 0;
+            colour_.dehazeOn = platform_->profileInt(kProfileSection, kProfileHaze, 0) != 0;
+        }
+        // 3. to 5. The window's own controls, with the fields moved into them.
+        view_.initialiseDialogBase();
+        fieldsToControls();
+        view_.createPreviewControl();
+        view_.createCurveControls();
+        // 6. Gamma follows the drag relatively: a press must not jump it across the range.
+        view_.setSliderRange(ctl::kGammaSlider, kGammaPositionMin, kGammaPositionMax);
+        view_.pairSlider(ctl::kGammaSlider, ctl::kGammaEdit, kGammaScale);
+        view_.setRelativeDrag(ctl::kGammaSlider, 1.0);
+        view_.setSliderPosition(ctl::kGammaSlider, method_.gammaPosition);
+        // 7.
+        view_.attachToCheckBox(ctl::kCurvesOn, ctl::kCurveFrame);
+        view_.attachToCheckBox(ctl::kBalanceOn, ctl::kBalanceFrame);
+        view_.attachToCheckBox(ctl::kHueShiftOn, ctl::kHueShiftFrame);
+        // 8. Only the two methods of this product are offered.
+        for (int id : kHiddenMethodRadios) view_.setEnabled(id, false);
+        view_.setControlText(ctl::kMethod0, methodTable(kMethodEyeCatching)->name);
+        view_.setControlText(ctl::kMethod1, methodTable(kMethodUltraContrast)->name);
+        // 9. to 14.
+        view_.setWaitCursor(true);
+        view_.setStatusText(kPreparingMessage);
+        setUpSliderRows();
+        view_.setEnabled(ctl::kCurveFrame, colour_.curvesOn);
+        view_.setEnabled(ctl::kBalanceFrame, colour_.balanceOn);
+        view_.setEnabled(ctl::kHueShiftFrame, colour_.hueShiftOn);
+        // The first preview waits until the dialog is on screen.
+        view_.startTimer(kStartupTimer, kStartupDelayMs);
+        view_.createMemoryBar();
+        view_.setWaitCursor(false);
+    } catch (...) {
+        // The dialog opens with what could be set up; a preview command can still follow.
+        try {
+            view_.setWaitCursor(false);
+        } catch (...) {
+        }
+    }
+}
+
+template <class Handler>
+void HdrDialogController::handle(Handler&& handler) {
+    if (closed_ || busy_ > 0) return;
+    BusyScope scope(*this);
+    try {
+        handler();
+        noteRenderOutcome();
+    } catch (const std::bad_alloc&) {
+        reportPreviewMemory();
+    } catch (...) {
+        // Nothing may cross the window procedure; the dialog carries on with its settings.
+    }
+}
+
+void HdrDialogController::reportPreviewMemory() {
+    if (closed_) return;
+    try {
+        view_.setStatusText(kPreviewMemoryMessage);
+        memoryMessageShown_ = true;
+    } catch (...) {
+    }
+}
+
+void HdrDialogController::noteRenderOutcome() {
+    if (closed_) return;
+    // A render that ran out of memory leaves the preview stale and without pixels; any render
+    // that worked afterwards gives it pixels again.
+    const bool failed = driver_.previewStale() && !driver_.renderImage().hasPixels();
+    if (failed && !memoryMessageShown_) {
+        reportPreviewMemory();
+    } else if (!failed && memoryMessageShown_) {
+        view_.setStatusText("");
+        memoryMessageShown_ = false;
+    }
+}
+
+void HdrDialogController::timerFired(int id) {
+    if (id != kStartupTimer || closed_) return;
+    if (busy_ > 0) {
+        startupPending_ = true;
+        return;
+    }
+    handle([this] {
+        view_.stopTimer(kStartupTimer);
+        triggers_.startupTimerFired();
+        view_.setStatusText("");
+    });
+}
+
+void HdrDialogController::buttonClicked(int id) {
+    handle([this, id] {
+        switch (id) {
+            case ctl::kMethod0:
+            case ctl::kMethod1:
+            case ctl::kMethod2:
+            case ctl::kMethod3:
+            case ctl::kMethod4:
+            case ctl::kMethod5:
+                selectMethod();
+                break;
+            case ctl::kResetMethod:
+                resetMethod();
+                break;
+            case ctl::kFast:
+                triggers_.previewRequested(RenderQuality::Fast);
+                break;
+            case ctl::kFine:
+                triggers_.previewRequested(RenderQuality::Fine);
+                break;
+            case ctl::kAll:
+                triggers_.previewRequested(RenderQuality::All);
+                break;
+            case ctl::kGammaReset:
+                gammaReset();
+                break;
+            case ctl::kClarity:
+            case ctl::kDehaze:
+                clarityOrDehazeClicked(id);
+                break;
+            case ctl::kAutoPreview:
+                controlsToFields();
+                break;
+            case ctl::kCurvesOn:
+                controlsToFields();
+                view_.setEnabled(ctl::kCurveFrame, colour_.curvesOn);
+                triggers_.colourSwitchChanged();
+                break;
+            case ctl::kBalanceOn:
+                controlsToFields();
+                view_.setEnabled(ctl::kBalanceFrame, colour_.balanceOn);
+                triggers_.colourSwitchChanged();
+                break;
+            case ctl::kHueShiftOn:
+                controlsToFields();
+                view_.setEnabled(ctl::kHueShiftFrame, colour_.hueShiftOn);
+                triggers_.colourSwitchChanged();
+                break;
+            case ctl::kCurveReset:
+                controlsToFields();
+                colour_.toneCurve.ResetCurve();
+                triggers_.colourSwitchChanged();
+                break;
+            case ctl::kBalanceReset:
+                controlsToFields();
+                colour_.balanceCurve.ResetCurve();
+                triggers_.colourSwitchChanged();
+                break;
+            case ctl::kHueShiftReset:
+                controlsToFields();
+                colour_.hueCurve.ResetCurve();
+                triggers_.colourSwitchChanged();
+                break;
+            case ctl::kOk:
+                confirm();
+                break;
+            case ctl::kCancel:
+                closed_ = true;
+                view_.endDialog(false);
+                break;
+            default:
+                break;
+        }
+    });
+}
+
+void HdrDialogController::selectMethod() {
+    controlsToFields();
+    // A click on the radio that is already checked changes nothing: running the method change
+    // for it would bring the method's stored values back over the ones the user has set.
+    if (method_.method == method_.previousMethod) return;
+    SelectMethod(method_);
+    setUpSliderRows();
+    fieldsToControls();
+    triggers_.methodChanged();
+}
+
+void HdrDialogController::resetMethod() {
+    controlsToFields();
+    ResetMethod(method_);
+    setUpSliderRows();
+    fieldsToControls();
+    triggers_.methodChanged();
+}
+
+void HdrDialogController::gammaReset() {
+    // The controls first: on a stale preview the refresh becomes a fast render, which reads
+    // the controls and would otherwise bring the old gamma back.
+    ResetGamma(method_);
+    view_.setSliderPosition(ctl::kGammaSlider, method_.gammaPosition);
+    writeEdit(kGammaIndex, ctl::kGammaEdit, method_.gamma, kGammaScale);
+    triggers_.gammaReset();
+}
+
+void HdrDialogController::clarityOrDehazeClicked(int id) {
+    controlsToFields();
+    if (platform_ != nullptr) {
+        if (id == ctl::kClarity)
+            platform_->writeProfileInt(kProfileSection, kProfileClarity, colour_.clarityOn ? 1 : 0);
+        else
+            platform_->writeProfileInt(kProfileSection, kProfileHaze, colour_.dehazeOn ? 1 : 0);
+    }
+    triggers_.clarityOrDehazeSwitched();
+}
+
+void HdrDialogController::confirm() {
+    // A number the dialog does not show must not be rendered: the dialog stays open with the
+    // focus in the edit that needs correcting.
+    if (!controlsToFields()) return;
+    view_.setWaitCursor(true);
+    bool ok = false;
+    try {
+        ok = triggers_.confirmed();
+        if (ok && deliverResult) deliverResult(driver_.renderImage());
+    } catch (...) {
+        // The host's document must stay as it was; it learns that memory ran out.
+        ok = false;
+    }
+    view_.setWaitCursor(false);
+    finalRenderFailed_ = !ok;
+    closed_ = true;
+    view_.endDialog(ok);
+}
+
+void HdrDialogController::cancelRequested() {
+    handle([this] {
+        closed_ = true;
+        view_.endDialog(false);
+    });
+}
+
+void HdrDialogController::scrolled(int senderId, int code, int /*position*/) {
+    handle([this, senderId, code] { scrolledSlider(senderId, code); });
+}
+
+void HdrDialogController::scrolledSlider(int senderId, int code) {
+    // The position comes from the slider itself: not every scroll code carries it.
+    if (senderId == ctl::kGammaSlider) {
+        triggers_.gammaSliderScrolled(code, view_.sliderPosition(ctl::kGammaSlider));
+        return;
+    }
+    const SliderRowControls* row = rowOfSlider(senderId);
+    if (row == nullptr) return;
+    // The slider has already written its value into the edit; the field follows it, so that
+    // with automatic preview off the next preview command renders what the row shows.
+    double value = 0;
+    if (readEdit(row->edit, value)) method_.value(row->row) = value;
+    // A key press is a whole scroll, begun and ended: it earns the preview a mouse drag gets
+    // when it ends.
+    if (code == kScrollEnd || isKeyboardScroll(code)) triggers_.methodSliderScrolled(kScrollEnd);
+}
+
+void HdrDialogController::editFocusLost(int id) {
+    handle([this, id] { applyEdit(id); });
+}
+
+void HdrDialogController::enterPressed(int focusedId) {
+    handle([this, focusedId] {
+        if (!applyEdit(focusedId)) confirm();
+    });
+}
+
+bool HdrDialogController::applyEdit(int editId) {
+    std::size_t index = 0;
+    int slider = 0;
+    RowSetup setup;
+    const SliderRowControls* row = rowOfEdit(editId);
+    if (editId == ctl::kGammaEdit) {
+        index = kGammaIndex;
+        slider = ctl::kGammaSlider;
+        setup = {kGammaPositionMin, kGammaPositionMax, kGammaScale};
+    } else if (row != nullptr) {
+        index = rowIndex(*row);
+        slider = row->slider;
+        setup = rows_[index];
+    } else {
+        return false;
+    }
+    const std::string text = view_.controlText(editId);
+    if (text == appliedText_[index]) return false;
+    // The slider's own text after it moved: nothing typed.
+    if (text == formatSliderValue(view_.sliderPosition(slider), setup.scale)) {
+        appliedText_[index] = text;
+        return false;
+    }
+    double value = 0;
+    if (!readEditOrComplain(editId, value)) return true;
+    appliedText_[index] = text;
+    // The slider moves to the number, but the edit keeps what was typed: that is the value
+    // the renders use, also outside the slider's range.
+    view_.setSliderPosition(slider,
+                            limitedPosition(value, setup.scale, setup.minimum, setup.maximum));
+    view_.setControlText(editId, text);
+    if (row == nullptr) {
+        triggers_.gammaSliderScrolled(kScrollEnd, gammaSliderPosition(value));
+        method_.setGamma(value);
+    } else {
+        method_.value(row->row) = value;
+        triggers_.methodSliderScrolled(kScrollEnd);
+    }
+    return true;
+}
+
+bool HdrDialogController::readEdit(int editId, double& value) const {
+    return parseNumber(view_.controlText(editId), value);
+}
+
+bool HdrDialogController::readEditOrComplain(int editId, double& value) {
+    if (readEdit(editId, value)) return true;
+    view_.showMessage(kEnterNumberMessage);
+    view_.focusControl(editId);
+    return false;
+}
+
+bool HdrDialogController::controlsToFields() {
+    if (exchanging_) return true;
+    exchanging_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{exchanging_};
+
+    for (int i = 0; i < kRadioCount; ++i) {
+        if (view_.isChecked(kMethodRadios[i])) {
+            method_.method = i;
+            break;
+        }
+    }
+    double value = 0;
+    if (!readEditOrComplain(ctl::kGammaEdit, value)) return false;
+    method_.setGamma(value);
+    for (const SliderRowControls& row : sliderRowControls()) {
+        if (!readEditOrComplain(row.edit, value)) return false;
+        method_.value(row.row) = value;
+    }
+    colour_.autoPreview = view_.isChecked(ctl::kAutoPreview);
+    colour_.curvesOn = view_.isChecked(ctl::kCurvesOn);
+    colour_.balanceOn = view_.isChecked(ctl::kBalanceOn);
+    colour_.hueShiftOn = view_.isChecked(ctl::kHueShiftOn);
+    colour_.clarityOn = view_.isChecked(ctl::kClarity);
+    colour_.dehazeOn = view_.isChecked(ctl::kDehaze);
+    return true;
+}
+
+void HdrDialogController::writeEdit(int index, int editId, double value, int scale) {
+    const std::string text = formatValue(value, scale);
+    view_.setControlText(editId, text);
+    appliedText_[index] = text;
+}
+
+void HdrDialogController::fieldsToControls() {
+    // Method -1 checks no radio: it has none.
+    for (int i = 0; i < kRadioCount; ++i) view_.setChecked(kMethodRadios[i], method_.method == i);
+    // Sliders before edits: a paired edit takes the slider's rounded text, which the exact
+    // values then replace.
+    for (const SliderRowControls& row : sliderRowControls()) {
+        const RowSetup& setup = rows_[rowIndex(row)];
+        view_.setSliderPosition(row.slider, limitedPosition(method_.value(row.row), setup.scale,
+                                                            setup.minimum, setup.maximum));
+    }
+    view_.setSliderPosition(ctl::kGammaSlider, method_.gammaPosition);
+    for (const SliderRowControls& row : sliderRowControls()) {
+        const std::size_t i = rowIndex(row);
+        writeEdit(static_cast<int>(i), row.edit, method_.value(row.row), rows_[i].scale);
+    }
+    writeEdit(kGammaIndex, ctl::kGammaEdit, method_.gamma, kGammaScale);
+    view_.setChecked(ctl::kAutoPreview, colour_.autoPreview);
+    view_.setChecked(ctl::kCurvesOn, colour_.curvesOn);
+    view_.setChecked(ctl::kBalanceOn, colour_.balanceOn);
+    view_.setChecked(ctl::kHueShiftOn, colour_.hueShiftOn);
+    view_.setChecked(ctl::kClarity, colour_.clarityOn);
+    view_.setChecked(ctl::kDehaze, colour_.dehazeOn);
+}
+
+void HdrDialogController::setUpSliderRows() {
+    const MethodTable* table = methodTable(method_.method);
+    if (table == nullptr) return;
+    // Surface smoothness belongs to the two rendered methods only.
+    const bool rowFShown =
+        method_.method == kMethodEyeCatching || method_.method == kMethodUltraContrast;
+    for (const SliderRowControls& rc : sliderRowControls()) {
+        const SliderRow* row = tableRow(*table, rc.row);
+        bool enabled = false;
+        if (row != nullptr) {
+            // A row the method does not have keeps its label, range and value, disabled.
+            RowSetup& setup = rows_[rowIndex(rc)];
+            setup = {row->minPosition, row->maxPosition, row->divisor};
+            view_.setControlText(rc.label, row->label);
+            view_.setSliderRange(rc.slider, setup.minimum, setup.maximum);
+            view_.pairSlider(rc.slider, rc.edit, setup.scale);
+            view_.setSliderPosition(rc.slider, limitedPosition(method_.value(rc.row), setup.scale,
+                                                               setup.minimum, setup.maximum));
+            enabled = row->enabled;
+        }
+        for (int id : {rc.label, rc.edit, rc.slider}) {
+            view_.setEnabled(id, enabled);
+            if (rc.row == 'F') view_.setShown(id, rowFShown);
+        }
+    }
+}
+
+ClientRect HdrDialogController::previewClientRect() const {
+    return view_.previewClientRect();
+}
+
+void HdrDialogController::dispatchPendingMessages() {
+    view_.dispatchPendingMessages();
+}
+
+void HdrDialogController::readControls() {
+    controlsToFields();
+}
+
+void HdrDialogController::setWaitCursor(bool on) {
+    view_.setWaitCursor(on);
+}
+
+void HdrDialogController::repaintPreview() {
+    view_.showPreviewImage(driver_.displayImage());
+}
+
+void HdrDialogController::setProgress(int percent) {
+    view_.setProgress(percent);
+}
+
+}  // namespace qorva

@@ -1,0 +1,128 @@
+// The main dialog without its window: it owns the settings, the render driver and the render
+// triggers, runs the initialisation in its fixed order, moves values between the controls and
+// the fields, and routes every notification of the window to the settings model, a render or
+// the colour-only refresh. The window (DialogView) only reports messages and carries out what
+// it is told.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "render/render_driver.h"
+#include "render/render_triggers.h"
+#include "settings/method_settings.h"
+#include "ui/model/dialog_view.h"
+
+namespace qorva {
+
+class PlatformServices;
+
+// The platform's text for an edit box that does not hold a number.
+constexpr const char* kEnterNumberMessage = "Please enter a number.";
+constexpr const char* kPreparingMessage = "Preparing Data, Please Wait...";
+// The preview's status text after a preview render ran out of memory.
+constexpr const char* kPreviewMemoryMessage = "Not enough memory for the preview";
+constexpr int kStartupTimer = 0;
+constexpr int kStartupDelayMs = 100;
+
+class HdrDialogController : public PreviewHost {
+public:
+    // platform may be null (no profile: the switches start off and are not written).
+    HdrDialogController(DialogView& view, PlatformServices* platform);
+
+    void setHostInput(const std::uint8_t* input, int width, int height);
+
+    // Initialisation steps 1 to 14, with the window's own steps called on the view in order.
+    void initialise();
+
+    // Window notifications. Each is ignored while another handler is rendering (messages let
+    // through by a message box or the driver must not start a second render or end the dialog
+    // under it).
+    void timerFired(int id);
+    // A button, radio or check box clicked (BN_CLICKED), by control id; OK and Cancel included.
+    void buttonClicked(int id);
+    // An edit box lost the focus: a number typed into a slider's edit moves its slider.
+    void editFocusLost(int id);
+    // Enter in the dialog. With the focus in a slider's edit whose text changed since it was
+    // last applied, the number is applied; otherwise the dialog is confirmed.
+    void enterPressed(int focusedId);
+    // WM_HSCROLL from a control of the dialog (by id), with the scroll code and position.
+    void scrolled(int senderId, int code, int position);
+    // Escape or the close box.
+    void cancelRequested();
+
+    // Control to field (data exchange). False, after the message and with the focus in the
+    // offending edit, when a real-number edit does not hold a number; the fields read before
+    // it have then been updated and the rest are as they stood.
+    bool controlsToFields();
+    // Field to control.
+    void fieldsToControls();
+
+    // The final render ran out of memory: the dialog closed and the host gets memFullErr.
+    bool finalRenderFailed() const { return finalRenderFailed_; }
+    bool busy() const { return busy_ > 0; }
+
+    // Receives the full-size result after a successful final render, before the dialog closes
+    // confirmed. Throwing (out of memory while copying) closes it as a failed final render.
+    std::function<void(const WorkingImage&)> deliverResult;
+
+    MethodSettings& method() { return method_; }
+    ColorSettings& colour() { return colour_; }
+    RenderDriver& driver() { return driver_; }
+
+    // PreviewHost, for the render driver.
+    ClientRect previewClientRect() const override;
+    void dispatchPendingMessages() override;
+    void readControls() override;
+    void setWaitCursor(bool on) override;
+    void repaintPreview() override;
+    void setProgress(int percent) override;
+
+private:
+    class BusyScope;
+
+    // Where a slider row (or the gamma slider) stands: its range and the edit's scale.
+    struct RowSetup {
+        int minimum = 0, maximum = 100, scale = 1;
+    };
+
+    // Runs a window notification: not while closed or inside another handler, never letting
+    // an exception out.
+    template <class Handler>
+    void handle(Handler&& handler);
+    void scrolledSlider(int senderId, int code);
+    // An edit's number; false (nothing said) when it does not hold one.
+    bool readEdit(int editId, double& value) const;
+    // As readEdit, but with the message and the focus in the edit when it fails.
+    bool readEditOrComplain(int editId, double& value);
+    void writeEdit(int index, int editId, double value, int scale);
+    void gammaReset();
+    void noteRenderOutcome();
+    void reportPreviewMemory();
+    void setUpSliderRows();
+    void selectMethod();
+    void resetMethod();
+    void confirm();
+    void clarityOrDehazeClicked(int id);
+    bool applyEdit(int editId);
+
+    DialogView& view_;
+    PlatformServices* platform_;
+    MethodSettings method_;
+    ColorSettings colour_;
+    RenderDriver driver_;
+    RenderTriggers triggers_;
+    int busy_ = 0;
+    bool closed_ = false;
+    bool finalRenderFailed_ = false;
+    bool exchanging_ = false;
+    // The text each slider edit held when last applied or written, by row 'A'..'F' and gamma.
+    std::string appliedText_[7];
+    RowSetup rows_[6];
+    bool hostInputSet_ = false;
+    bool startupPending_ = false;  // the start-up timer fired while a handler was busy
+    bool memoryMessageShown_ = false;
+};
+
+}  // namespace qorva
