@@ -1,0 +1,482 @@
+// The main dialog without its window: the controller against a recording view, the slider's
+// arithmetic, the frame's geometry and the control table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "plugin/platform_services.h"
+#include "plugin/working_image.h"
+#include "support/test_images.h"
+#include "ui/model/dialog_controls.h"
+#include "ui/model/dialog_frame.h"
+#include "ui/model/hdr_dialog_controller.h"
+#include "ui/model/slider_model.h"
+
+namespace qorva {
+namespace {
+
+using N = SliderNotify;
+
+// Keeps the controls' state as the window would (a paired edit follows its slider) and records
+// the calls that the tests look for.
+class RecordingView : public DialogView {
+public:
+    std::vector<std::string> log;
+    std::map<int, std::string> text;
+    std::map<int, bool> checked, enabled;
+    std::map<int, int> position;
+    std::map<int, std::pair<int, int>> range, paired;  // paired: slider -> edit, scale
+    std::vector<std::string> messages;
+    std::function<void()> duringMessage;  // what the message box's loop lets through
+    int focused = 0, previews = 0, ended = -1;
+
+    void note(const char* name, int a = 0, int b = 0) {
+        log.push_back(std::string(name) + "(" + std::to_string(a) + "," + std::to_string(b) + ")");
+    }
+    void note(const char* name, const std::string& t) { log.push_back(name + ("(" + t + ")")); }
+
+    void initialiseDialogBase() override { note("base"); }
+    void createPreviewControl() override { note("preview"); }
+    void createCurveControls() override { note("curves"); }
+    void createMemoryBar() override { note("memoryBar"); }
+    std::string controlText(int id) const override {
+        return text.count(id) ? text.at(id) : std::string();
+    }
+    void setControlText(int id, const std::string& t) override {
+        text[id] = t;
+        note("text", std::to_string(id) + "," + t);
+    }
+    bool isChecked(int id) const override { return checked.count(id) && checked.at(id); }
+    void setChecked(int id, bool on) override { note("check", id, checked[id] = on); }
+    void setEnabled(int id, bool on) override { note("enable", id, enabled[id] = on); }
+    void setShown(int id, bool on) override { note("show", id, on); }
+    void focusControl(int id) override { focused = id; }
+    void setSliderRange(int id, int lo, int hi) override {
+        range[id] = {lo, hi};
+        note("range", id, lo);
+    }
+    void setSliderPosition(int id, int p) override {
+        if (range.count(id)) p = std::clamp(p, range[id].first, range[id].second);
+        if (paired.count(id)) text[paired[id].first] = formatSliderValue(p, paired[id].second);
+        note("position", id, position[id] = p);
+    }
+    int sliderPosition(int id) const override { return position.at(id); }
+    void pairSlider(int slider, int edit, int scale) override {
+        paired[slider] = {edit, scale};
+        note("pair", slider, scale);
+    }
+    void setRelativeDrag(int id, double factor) override { note("relative", id, factor == 1.0); }
+    void attachToCheckBox(int check, int control) override { note("attach", check, control); }
+    ClientRect previewClientRect() const override { return {0, 0, 84, 68}; }
+    void showPreviewImage(const WorkingImage&) override { ++previews; }
+    void setStatusText(const std::string& t) override { note("status", t); }
+    void setProgress(int) override {}
+    void showMessage(const std::string& t) override {
+        messages.push_back(t);
+        if (duringMessage) duringMessage();
+    }
+    void setWaitCursor(bool on) override { note("wait", on); }
+    void startTimer(int id, int ms) override { note("startTimer", id, ms); }
+    void stopTimer(int id) override { note("stopTimer", id); }
+    void dispatchPendingMessages() override {}
+    void endDialog(bool confirmed) override { ended = confirmed ? 1 : 0; }
+};
+
+class FakePlatform : public PlatformServices {
+public:
+    std::map<std::string, int> profile;
+    void setRegistryKey(const std::string&) override {}
+    int profileInt(const std::string& section, const std::string& entry, int fallback) override {
+        auto it = profile.find(section + "/" + entry);
+        return it == profile.end() ? fallback : it->second;
+    }
+    void writeProfileInt(const std::string& section, const std::string& entry, int v) override {
+        profile[section + "/" + entry] = v;
+    }
+    void messageBox(const std::string&) override {}
+    void debugOutput(const std::string&) override {}
+    std::string hostExecutableFolder() override { return {}; }
+};
+
+// A dialog on a small generated photograph; open() runs the initialisation and the first
+// preview.
+struct Dialog {
+    RecordingView view;
+    FakePlatform platform;
+    std::vector<std::uint8_t> image = test::makePhotoLikeImage(64, 48);
+    HdrDialogController dialog{view, &platform};
+
+    void open() {
+        dialog.setHostInput(image.data(), 64, 48);
+        dialog.initialise();
+        dialog.timerFired(kStartupTimer);
+    }
+    void checkBox(int id, bool on) {
+        view.checked[id] = on;
+        dialog.buttonClicked(id);
+    }
+    void chooseRadio(int id) {
+        for (int r : kMethodRadios) view.checked[r] = r == id;
+        dialog.buttonClicked(id);
+    }
+    // The user drags a slider: the thumb and its edit move, then the slider notifies.
+    void scroll(int slider, int position, N code) {
+        view.setSliderPosition(slider, position);
+        dialog.scrolled(slider, static_cast<int>(code), position);
+    }
+    void type(int edit, const std::string& text) { view.text[edit] = text; }
+};
+
+TEST(DialogController, InitialisesInItsFixedOrderAndPreviewsOnTheTimer) {
+    Dialog d;
+    d.platform.profile["Settings/Clarity"] = 1;
+    d.dialog.setHostInput(d.image.data(), 64, 48);
+    d.dialog.initialise();
+    // One line per initialisation step.
+    // clang-format off
+    const std::vector<std::string> steps = {
+        "base(0,0)", "check(1021,1)",  // the fields in the controls
+        "preview(0,0)", "curves(0,0)",
+        "range(1094,40)", "pair(1094,100)", "relative(1094,1)", "position(1094,100)",
+        "attach(1099,1100)", "attach(1098,1101)", "attach(1110,1111)",
+        "enable(1015,0)", "enable(1045,0)", "text(1009,Eye-Catching)", "text(1014,Ultra-Contrast)",
+        "wait(1,0)", "status(Preparing Data, Please Wait...)",
+        "text(1085,Brightness)", "range(1087,60)", "show(1119,1)",
+        "enable(1100,0)", "enable(1111,0)",
+        "startTimer(0,100)", "memoryBar(0,0)", "wait(0,0)"};
+    // clang-format on
+    auto at = d.view.log.begin();
+    for (const std::string& step : steps) {
+        at = std::find(at, d.view.log.end(), step);
+        ASSERT_NE(at, d.view.log.end()) << "missing or out of order: " << step;
+    }
+    EXPECT_TRUE(d.view.checked[ctl::kClarity]);
+    EXPECT_FALSE(d.view.checked[ctl::kDehaze]);
+    EXPECT_EQ(d.view.previews, 0);
+
+    d.view.log.clear();
+    d.dialog.timerFired(kStartupTimer);
+    EXPECT_EQ(d.view.log.front(), "stopTimer(0,0)");
+    EXPECT_EQ(d.view.log.back(), "status()");
+    const int first = d.view.previews;
+    EXPECT_GT(first, 0);
+
+    // De-haze is stored at once and previewed.
+    d.checkBox(ctl::kDehaze, true);
+    EXPECT_EQ(d.platform.profile["Settings/Haze"], 1);
+    EXPECT_GT(d.view.previews, first);
+}
+
+TEST(DialogController, MethodSliderRendersOnlyWithAutoPreviewAtTheEndOfAScroll) {
+    struct Case {
+        bool autoPreview;
+        N code;
+        bool renders;
+    };
+    const Case cases[] = {{false, N::EndScroll, false},
+                          {true, N::EndScroll, true},
+                          {true, N::ThumbTrack, false},
+                          {true, N::LineDown, true},
+                          {true, N::PageUp, true}};
+    for (const Case& c : cases) {
+        Dialog d;
+        d.open();
+        d.checkBox(ctl::kAutoPreview, c.autoPreview);
+        const int before = d.view.previews;
+        d.scroll(ctl::kSliderA, 150, c.code);
+        EXPECT_EQ(d.dialog.method().valueA, 15.0) << static_cast<int>(c.code);
+        EXPECT_EQ(d.view.previews > before, c.renders) << static_cast<int>(c.code);
+    }
+}
+
+TEST(DialogController, GammaDragRefreshesLiveOnlyWhenCheap) {
+    struct Case {
+        bool curvesOn;
+        int filterMode;
+        bool stale;
+        N code;
+        bool refreshes;
+    };
+    const Case cases[] = {
+        {false, 0, false, N::ThumbTrack, true},  {true, 0, false, N::ThumbTrack, false},
+        {false, 4, false, N::ThumbTrack, false}, {false, 3, false, N::ThumbTrack, true},
+        {false, 0, true, N::ThumbTrack, false},  {true, 4, false, N::EndScroll, true},
+        {false, 0, true, N::EndScroll, true}};
+    for (const Case& c : cases) {
+        Dialog d;
+        d.open();
+        d.checkBox(ctl::kCurvesOn, c.curvesOn);
+        d.dialog.colour().filterMode = c.filterMode;
+        if (c.stale) d.dialog.buttonClicked(ctl::kAll);
+        const int before = d.view.previews;
+        d.scroll(ctl::kGammaSlider, 160, c.code);
+        EXPECT_EQ(d.dialog.method().gammaPosition, 160);
+        EXPECT_EQ(d.view.previews > before, c.refreshes)
+            << c.curvesOn << " " << c.filterMode << " " << c.stale << " "
+            << static_cast<int>(c.code);
+    }
+}
+
+TEST(DialogController, MethodChangeRelabelsTheRowsAndRestoresTheValuesOnReturn) {
+    Dialog d;
+    d.open();
+    d.type(ctl::kEditA, "12.5");
+    d.dialog.editFocusLost(ctl::kEditA);
+    EXPECT_EQ(d.view.position[ctl::kSliderA], 125);
+
+    d.chooseRadio(ctl::kMethod1);
+    EXPECT_EQ(d.view.text[ctl::kLabelB], "Natural/Saturated");
+    for (int id : {ctl::kLabelA, ctl::kEditA, ctl::kSliderA}) EXPECT_FALSE(d.view.enabled[id]);
+    EXPECT_EQ(d.view.text[ctl::kEditA], "25.0");
+    EXPECT_EQ(d.view.range[ctl::kSliderA], std::make_pair(100, 500));
+
+    d.chooseRadio(ctl::kMethod0);
+    EXPECT_EQ(d.view.text[ctl::kLabelB], "Color Saturation");
+    EXPECT_TRUE(d.view.enabled[ctl::kSliderA]);
+    EXPECT_EQ(d.view.text[ctl::kEditA], "12.5");
+    EXPECT_EQ(d.view.position[ctl::kSliderA], 125);
+    EXPECT_EQ(d.dialog.method().valueA, 12.5);
+
+    // Clicking the radio that is already checked keeps what the user set.
+    d.scroll(ctl::kSliderC, 90, N::EndScroll);
+    d.chooseRadio(ctl::kMethod0);
+    EXPECT_EQ(d.dialog.method().valueC, 9.0);
+    EXPECT_EQ(d.view.text[ctl::kEditC], "9.0");
+}
+
+TEST(DialogController, AnEditWithoutANumberIsReportedAndKeepsTheDialogOpen) {
+    Dialog d;
+    d.open();
+    d.type(ctl::kEditB, " abc");
+    d.dialog.editFocusLost(ctl::kEditB);
+    EXPECT_EQ(d.view.messages, std::vector<std::string>{kEnterNumberMessage});
+    EXPECT_EQ(d.view.focused, ctl::kEditB);
+
+    d.dialog.buttonClicked(ctl::kOk);
+    EXPECT_EQ(d.view.ended, -1);
+    EXPECT_EQ(d.view.messages.size(), 2u);
+
+    int delivered = 0;
+    d.dialog.deliverResult = [&](const WorkingImage& image) {
+        EXPECT_EQ(image.width(), 64);
+        EXPECT_EQ(image.height(), 48);
+        ++delivered;
+    };
+    d.type(ctl::kEditB, " 0.5 ");
+    d.dialog.enterPressed(ctl::kEditB);  // applies the number; the next Enter confirms
+    EXPECT_EQ(d.view.position[ctl::kSliderB], 50);
+    EXPECT_EQ(d.view.ended, -1);
+    d.dialog.enterPressed(ctl::kEditB);
+    EXPECT_EQ(d.view.ended, 1);
+    EXPECT_EQ(delivered, 1);
+    EXPECT_EQ(d.dialog.method().valueB, 0.5);
+    EXPECT_FALSE(d.dialog.finalRenderFailed());
+}
+
+TEST(DialogController, AFinalResultThatCannotBeDeliveredEndsTheDialogAsFailed) {
+    Dialog d;
+    d.open();
+    d.dialog.deliverResult = [](const WorkingImage&) { throw std::bad_alloc(); };
+    d.dialog.buttonClicked(ctl::kOk);
+    EXPECT_EQ(d.view.ended, 0);
+    EXPECT_TRUE(d.dialog.finalRenderFailed());
+    d.view.ended = -1;
+    d.dialog.buttonClicked(ctl::kOk);  // closed: nothing more is handled
+    EXPECT_EQ(d.view.ended, -1);
+}
+
+TEST(DialogController, GammaResetOnAStalePreviewRendersWithGammaOne) {
+    Dialog d;
+    d.open();
+    d.scroll(ctl::kGammaSlider, 160, N::EndScroll);
+    d.dialog.buttonClicked(ctl::kAll);
+    ASSERT_TRUE(d.dialog.driver().previewStale());
+    d.dialog.buttonClicked(ctl::kGammaReset);
+    EXPECT_FALSE(d.dialog.driver().previewStale());
+    EXPECT_EQ(d.dialog.method().gammaPosition, 100);
+    EXPECT_EQ(d.dialog.method().gamma, 1.0);
+    EXPECT_EQ(d.view.text[ctl::kGammaEdit], "1.00");
+}
+
+TEST(DialogController, MessagesDuringAMessageBoxStartNothing) {
+    Dialog d;
+    d.open();
+    d.view.duringMessage = [&] {
+        d.dialog.buttonClicked(ctl::kOk);
+        d.dialog.cancelRequested();
+        d.dialog.editFocusLost(ctl::kEditB);
+        d.dialog.timerFired(kStartupTimer);
+    };
+    d.view.log.clear();
+    d.type(ctl::kEditB, "abc");
+    d.dialog.editFocusLost(ctl::kEditB);
+    EXPECT_EQ(d.view.messages.size(), 1u);
+    EXPECT_EQ(d.view.ended, -1);
+    // The start-up timer that arrived meanwhile is not lost.
+    EXPECT_EQ(std::count(d.view.log.begin(), d.view.log.end(), "startTimer(0,100)"), 1);
+}
+
+TEST(SliderModel, KeysWrapAroundAtBothEnds) {
+    struct Case {
+        int from;
+        SliderKey key;
+        int to;
+        std::vector<N> notes;
+    };
+    // Range 0..10: line size 1, page size 2.
+    const Case cases[] = {{10, SliderKey::Right, 0, {N::LineDown}},
+                          {10, SliderKey::Down, 0, {N::LineDown}},
+                          {0, SliderKey::Left, 10, {N::LineUp}},
+                          {5, SliderKey::Up, 4, {N::LineUp}},
+                          {9, SliderKey::PageDown, 0, {N::PageDown}},
+                          {1, SliderKey::PageUp, 10, {N::PageUp}},
+                          {3, SliderKey::Home, 3, {}},
+                          {3, SliderKey::End, 3, {}}};
+    for (const Case& c : cases) {
+        SliderModel s;
+        s.setRange(0, 10);
+        s.setPosition(c.from);
+        std::vector<N> notes;
+        EXPECT_TRUE(s.key(c.key, notes));
+        EXPECT_EQ(s.position(), c.to) << c.from;
+        EXPECT_EQ(notes, c.notes) << c.from;
+    }
+    SliderModel s;
+    std::vector<N> notes;
+    EXPECT_FALSE(s.key(SliderKey::Other, notes));
+    EXPECT_TRUE(notes.empty());
+    s.setRange(40, 260);
+    EXPECT_EQ(s.pageSize(), 44);
+}
+
+TEST(SliderModel, APressJumpsNearThePointerWithoutEverDividingByZero) {
+    struct Case {
+        int x, width, minimum, maximum, expected;
+    };
+    const Case cases[] = {{30, 119, 0, 99, 25}, {200, 119, 0, 99, 99}, {-50, 119, 0, 99, 0},
+                          {12, 10, 0, 99, 99},  {5, 10, 0, 99, 0},     {10, 19, 40, 260, 45},
+                          {10, 0, 40, 260, 45}, {0, -5, 0, 0, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(sliderPressPosition(c.x, c.width, c.minimum, c.maximum), c.expected)
+            << c.x << " " << c.width;
+
+    SliderModel s;
+    s.setRange(0, 99);
+    EXPECT_EQ(s.press(30, 119), std::vector<N>{N::ThumbTrack});
+    EXPECT_EQ(s.position(), 25);
+    EXPECT_TRUE(s.drag(30, 119).empty());
+    EXPECT_EQ(s.drag(40, 119), std::vector<N>{N::ThumbTrack});
+    EXPECT_EQ(s.release(40, 119), std::vector<N>{N::EndScroll});
+    EXPECT_TRUE(s.press(40, 119).empty());  // already there
+    EXPECT_TRUE(s.release(40, 119).empty());
+}
+
+TEST(SliderModel, RelativeDragFollowsThePointerWithinTheRange) {
+    SliderModel s;
+    s.setRange(40, 260);
+    s.setPosition(100);
+    s.setRelativeDrag(true, 1.0);
+    EXPECT_TRUE(s.press(50, 220).empty());
+    EXPECT_EQ(s.position(), 100);
+    EXPECT_EQ(s.drag(60, 220), std::vector<N>{N::ThumbTrack});
+    EXPECT_EQ(s.position(), 110);
+    s.drag(-1000, 220);
+    EXPECT_EQ(s.position(), 40);
+    EXPECT_EQ(s.release(-1000, 220), (std::vector<N>{N::ThumbTrack, N::EndScroll}));
+    EXPECT_EQ(sliderRelativePosition(250, 0, 100000, 220, 40, 260, 1.0), 260);
+    // A click without a move still reports the position, but ends no scroll.
+    s.press(10, 220);
+    EXPECT_EQ(s.release(10, 220), std::vector<N>{N::ThumbTrack});
+}
+
+TEST(SliderModel, FormatsTheValueWithTheScalesDecimals) {
+    const struct {
+        int position, scale;
+        const char* text;
+    } cases[] = {{100, 10, "10.0"},    {60, 100, "0.60"}, {5, 1, "5"},       {-5, 10, "-0.5"},
+                 {-125, 100, "-1.25"}, {0, 100, "0.00"},  {260, 100, "2.60"}};
+    for (const auto& c : cases) EXPECT_EQ(formatSliderValue(c.position, c.scale), c.text);
+}
+
+TEST(DialogFrame, LayoutShiftBottomBandAndCaptionScaleWithTheDialog) {
+    const int h = 500;
+    // Far from the bottom; in the band (centred 19 above the bottom); a check box that would
+    // land on the button below it in the template; the button itself.
+    const std::vector<PixelRect> controls = {
+        {10, 100, 50, 120}, {200, 440, 250, 460}, {482, 440, 530, 456}, {482, 468, 532, 490}};
+    const std::vector<PixelRect> shifted = shiftLayout(controls, h, true, 1.0);
+    EXPECT_EQ(shifted[0], (PixelRect{10, 130, 50, 150}));
+    EXPECT_EQ(shifted[1], (PixelRect{200, 471, 250, 491}));
+    EXPECT_EQ(shifted[2], (PixelRect{482, 444, 530, 460}));  // above the bar (top 462)
+    EXPECT_EQ(shifted[3], (PixelRect{482, 470, 532, 492}));
+    EXPECT_FALSE(shifted[2].intersects(shifted[3]));
+
+    // Without a bottom bar everything only moves down.
+    EXPECT_EQ(shiftLayout(controls, h, false, 1.0)[3], (PixelRect{482, 498, 532, 520}));
+
+    // At 150 % every length scales: shift 45, band reach 102, line 29.
+    const std::vector<PixelRect> big =
+        shiftLayout({{10, 100, 50, 120}, {0, 390, 30, 410}}, h, true, 1.5);
+    EXPECT_EQ(big[0].top, 145);
+    EXPECT_EQ(big[1].top, 500 - 10 - 29);
+
+    // The caption's close box, drag area and the content panel scale likewise.
+    EXPECT_EQ(closeBoxRect(600, 1.0), (PixelRect{580, 4, 595, 16}));
+    EXPECT_EQ(closeBoxRect(600, 2.0), (PixelRect{560, 8, 590, 32}));
+    EXPECT_TRUE(inCaptionDragArea(100, 29, 600, 1.0));
+    EXPECT_FALSE(inCaptionDragArea(100, 30, 600, 1.0));
+    EXPECT_FALSE(inCaptionDragArea(585, 10, 600, 1.0));
+    EXPECT_TRUE(inCaptionDragArea(100, 44, 600, 1.5));
+    EXPECT_EQ(contentPanelRect(600, 400, true, 1.0), (PixelRect{8, 30, 592, 362}));
+    EXPECT_EQ(contentPanelRect(600, 400, false, 2.0), (PixelRect{16, 60, 584, 384}));
+}
+
+TEST(DialogControls, TableHoldsEveryControlOnceInsideItsRow) {
+    const std::set<int> ids = {
+        1017, 1009, 1014, 1015, 1042, 1106, 1045, 1036, 1020, 1085, 1086, 1087, 1090, 1089,
+        1088, 1115, 1097, 1096, 1093, 1092, 1091, 1105, 1104, 1103, 1119, 1118, 1117, 1029,
+        1006, 1102, 1109, 1108, 1129, 1094, 1095, 1116, 1099, 1114, 1100, 1098, 1112, 1101,
+        1110, 1113, 1111, 1021, 1023, 1135, 1134, 1128, 2,    1,    1018, 1022, 1140, 1026};
+    const std::set<int> hidden = {1015, 1042, 1106, 1045, 1018, 1022, 1140, 1026};
+    const std::vector<ControlSpec>& table = hdrDialogControls();
+    EXPECT_EQ(table.size(), ids.size());
+    for (int id : ids) {
+        const ControlSpec* c = findControl(id);
+        ASSERT_NE(c, nullptr) << id;
+        EXPECT_EQ(std::count_if(table.begin(), table.end(),
+                                [id](const ControlSpec& s) { return s.id == id; }),
+                  1)
+            << id;
+        EXPECT_EQ(c->hidden, hidden.count(id) == 1) << id;
+    }
+    for (int id : {1029, 1100, 1101, 1111, 1128})
+        EXPECT_EQ(findControl(id)->kind, ControlKind::Frame);
+    for (int id : {1017, 1018, 1036}) EXPECT_EQ(findControl(id)->kind, ControlKind::TitleLabel);
+    EXPECT_TRUE(findControl(ctl::kMethod0)->groupStart);
+    EXPECT_EQ(findControl(ctl::kOk)->kind, ControlKind::DefaultButton);
+
+    const std::map<char, std::pair<int, int>> rowSpan = {{'A', {88, 114}},  {'B', {116, 142}},
+                                                         {'E', {143, 170}}, {'C', {170, 197}},
+                                                         {'D', {197, 223}}, {'F', {224, 250}}};
+    for (const SliderRowControls& row : sliderRowControls()) {
+        for (int id : {row.label, row.edit, row.slider}) {
+            const ControlSpec* c = findControl(id);
+            EXPECT_GE(c->y, rowSpan.at(row.row).first) << id;
+            EXPECT_LE(c->y + c->height, rowSpan.at(row.row).second) << id;
+            EXPECT_LE(c->x + c->width, findControl(ctl::kPreviewFrame)->x) << id;
+        }
+        EXPECT_EQ(rowOfSlider(row.slider), &row);
+        EXPECT_EQ(rowOfEdit(row.edit), &row);
+    }
+    EXPECT_EQ(hdrDialogSpec().width, 599);
+    EXPECT_EQ(hdrDialogSpec().height, 306);
+}
+
+}  // namespace
+}  // namespace qorva
