@@ -1,0 +1,341 @@
+#include "ui/win32/preview_control.h"
+
+#include <algorithm>
+#include <new>
+
+#include "plugin/working_image.h"
+#include "ui/win32/gdi.h"
+
+namespace qorva::win32 {
+namespace {
+
+constexpr UINT_PTR kBusyTimer = 1;
+constexpr UINT kBusyTimerMs = 100;
+
+// The inset around the image area at 96 DPI: the render driver fits the image into the client
+// rectangle less these, and the bottom band holds the progress bar.
+constexpr int kSideInset = 2;
+constexpr int kBandHeight = 10;
+
+constexpr COLORREF kInset = RGB(116, 122, 134);
+constexpr COLORREF kBorderLight = RGB(176, 181, 190);
+constexpr COLORREF kProgressTrack = RGB(74, 79, 92);
+
+struct PreviewWindow {
+    WorkingImage image;
+    std::string status;
+    std::string transient;
+    int progress = 0;
+    unsigned ticks = 0;  // busy timer ticks, which move the progress bar's shimmer
+    bool clicks = false;
+    bool pressed = false;
+    bool timer = false;
+    ScaledFontCache font;
+};
+
+PreviewWindow* stateOf(HWND preview) {
+    return reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(preview, GWLP_USERDATA));
+}
+
+PreviewWindow* previewOf(HWND window) {
+    if (window == nullptr) return nullptr;
+    wchar_t name[32] = {};
+    if (GetClassNameW(window, name, 32) == 0 || lstrcmpW(name, kPreviewClassName) != 0) {
+        return nullptr;
+    }
+    return stateOf(window);
+}
+
+void repaintNow(HWND preview) {
+    RedrawWindow(preview, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+// White text with a dark shadow, so that it reads over any image.
+int textHeight(HDC dc, const std::string& text, const RECT& area) {
+    RECT measured = area;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+    return measured.bottom - measured.top;
+}
+
+void drawShadowedText(HDC dc, const std::string& text, RECT area) {
+    const UINT flags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+    SetBkMode(dc, TRANSPARENT);
+    OffsetRect(&area, 1, 1);
+    SetTextColor(dc, kBlack);
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area, flags);
+    OffsetRect(&area, -1, -1);
+    SetTextColor(dc, kWhite);
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area, flags);
+}
+
+void paintTexts(HDC dc, const PreviewWindow& state, const RECT& area, HFONT font) {
+    const SelectionScope selectFont(dc, font);
+    const std::string* texts[2] = {&state.status, &state.transient};
+    int heights[2] = {0, 0};
+    int total = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (!texts[i]->empty()) heights[i] = textHeight(dc, *texts[i], area);
+        total += heights[i];
+    }
+    if (total == 0) return;
+    const int gap = heights[0] > 0 && heights[1] > 0 ? heights[0] / 2 : 0;
+    int top = area.top + (area.bottom - area.top - total - gap) / 2;
+    for (int i = 0; i < 2; ++i) {
+        if (heights[i] == 0) continue;
+        drawShadowedText(dc, *texts[i], RECT{area.left, top, area.right, top + heights[i]});
+        top += heights[i] + gap;
+    }
+}
+
+void paintProgress(HDC dc, const PreviewWindow& state, const RECT& band, double scale) {
+    const int height = std::max(2, scaledPx(4, scale));
+    const int top = band.top + (band.bottom - band.top - height) / 2;
+    const RECT track{band.left, top, band.right, top + height};
+    if (track.right <= track.left) return;
+    fillSolid(dc, track, kProgressTrack);
+    const int width = track.right - track.left;
+    const int filled = width * std::clamp(state.progress, 0, 100) / 100;
+    fillSolid(dc, RECT{track.left, track.top, track.left + filled, track.bottom}, kAccent);
+    // A light stripe running along the filled part shows that the render is alive.
+    const int stripe = std::max(2, scaledPx(12, scale));
+    if (filled > stripe) {
+        const int x = track.left + static_cast<int>((state.ticks * static_cast<unsigned>(stripe)) %
+                                                    static_cast<unsigned>(filled - stripe + 1));
+        fillSolid(dc, RECT{x, track.top, x + stripe, track.bottom},
+                  mixColour(kAccent, kWhite, 0.45));
+    }
+}
+
+void paint(HWND preview, PreviewWindow& state, HDC target) {
+    RECT client{};
+    GetClientRect(preview, &client);
+    const OffscreenPaint offscreen(target, client);
+    const HDC dc = offscreen.dc();
+    const double scale = windowScale(preview);
+    const int side = scaledPx(kSideInset, scale);
+    const int band = scaledPx(kBandHeight, scale);
+
+    fillSolid(dc, client, kPanelBackground);
+    const RECT area{client.left + side, client.top + band, client.right - side,
+                    client.bottom - band};
+    if (area.right > area.left && area.bottom > area.top) fillSolid(dc, area, kInset);
+
+    if (state.image.hasPixels()) {
+        const int x = client.left + (client.right - client.left - state.image.width()) / 2;
+        const int y = client.top + (client.bottom - client.top - state.image.height()) / 2;
+        drawImage(dc, state.image, x, y);
+    }
+
+    const HFONT font = state.font.get(preview, [](HWND w, double) { return iconTitleFont(w); });
+    RECT textArea = area;
+    InflateRect(&textArea, -scaledPx(8, scale), 0);
+    paintTexts(dc, state, textArea, font);
+
+    if (state.progress > 0) {
+        paintProgress(dc, state, RECT{area.left, client.bottom - band, area.right, client.bottom},
+                      scale);
+    }
+
+    // A sunken one-pixel border.
+    fillSolid(dc, RECT{client.left, client.top, client.right, client.top + 1}, kPanelEdgeDark);
+    fillSolid(dc, RECT{client.left, client.top, client.left + 1, client.bottom}, kPanelEdgeDark);
+    fillSolid(dc, RECT{client.left, client.bottom - 1, client.right, client.bottom}, kBorderLight);
+    fillSolid(dc, RECT{client.right - 1, client.top, client.right, client.bottom}, kBorderLight);
+}
+
+// Returns false when the parent's handler has destroyed the control.
+bool notify(HWND preview, PreviewWindow& state, int code) {
+    const HWND parent = GetParent(preview);
+    if (parent == nullptr) return true;
+    SendMessageW(parent, WM_HSCROLL,
+                 MAKEWPARAM(static_cast<WORD>(code), static_cast<WORD>(state.progress)),
+                 reinterpret_cast<LPARAM>(preview));
+    return IsWindow(preview) && stateOf(preview) == &state;
+}
+
+void stopTimer(HWND preview, PreviewWindow& state) {
+    if (state.timer) KillTimer(preview, kBusyTimer);
+    state.timer = false;
+}
+
+LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps{};
+            const HDC dc = BeginPaint(preview, &ps);
+            if (dc != nullptr) paint(preview, state, dc);
+            EndPaint(preview, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            paint(preview, state, reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_TIMER:
+            if (wParam == kBusyTimer) {
+                ++state.ticks;
+                InvalidateRect(preview, nullptr, FALSE);
+                return 0;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            if (state.clicks) {
+                SetCapture(preview);
+                state.pressed = true;
+                notify(preview, state, SB_THUMBPOSITION);
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            if (state.pressed) notify(preview, state, SB_THUMBTRACK);
+            return 0;
+        case WM_LBUTTONUP:
+            if (state.pressed) {
+                // Cleared first, so that losing the capture is not taken for another end.
+                state.pressed = false;
+                if (GetCapture() == preview) ReleaseCapture();
+                notify(preview, state, SB_ENDSCROLL);
+            } else if (GetCapture() == preview) {
+                ReleaseCapture();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (state.pressed) {
+                state.pressed = false;
+                notify(preview, state, SB_ENDSCROLL);
+            }
+            return 0;
+        case WM_DROPFILES: {
+            const HWND parent = GetParent(preview);
+            return parent != nullptr ? SendMessageW(parent, message, wParam, lParam) : 0;
+        }
+        case WM_DESTROY:
+            stopTimer(preview, state);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(preview, message, wParam, lParam);
+}
+
+LRESULT CALLBACK previewProc(HWND preview, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        if (message == WM_NCCREATE) {
+            auto* state = new (std::nothrow) PreviewWindow;
+            if (state == nullptr) return FALSE;
+            SetWindowLongPtrW(preview, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+            return DefWindowProcW(preview, message, wParam, lParam);
+        }
+        if (message == WM_NCDESTROY) {
+            if (PreviewWindow* state = stateOf(preview)) {
+                stopTimer(preview, *state);
+                delete state;
+            }
+            SetWindowLongPtrW(preview, GWLP_USERDATA, 0);
+            return DefWindowProcW(preview, message, wParam, lParam);
+        }
+        PreviewWindow* state = stateOf(preview);
+        if (state == nullptr) return DefWindowProcW(preview, message, wParam, lParam);
+        return handle(preview, *state, message, wParam, lParam);
+    } catch (...) {
+        return message == WM_NCCREATE ? FALSE : 0;
+    }
+}
+
+}  // namespace
+
+bool registerPreviewClass(HINSTANCE module) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = &previewProc;
+    windowClass.hInstance = module;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.lpszClassName = kPreviewClassName;
+    if (RegisterClassExW(&windowClass) != 0) return true;
+    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void unregisterPreviewClass(HINSTANCE module) {
+    UnregisterClassW(kPreviewClassName, module);
+}
+
+HWND createPreviewControl(HWND parent, const RECT& rectInParentClient, HINSTANCE module) {
+    const HWND preview = CreateWindowExW(
+        0, kPreviewClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, rectInParentClient.left,
+        rectInParentClient.top, rectInParentClient.right - rectInParentClient.left,
+        rectInParentClient.bottom - rectInParentClient.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPreviewControlId)), module, nullptr);
+    // Above the placeholder frame it covers.
+    if (preview != nullptr) {
+        SetWindowPos(preview, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    return preview;
+}
+
+void previewShowImage(HWND preview, const WorkingImage& image) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr) return;
+    if (&image != &state->image && state->image.CopyFrom(image) != kImageOk) {
+        state->image.Release();
+    }
+    InvalidateRect(preview, nullptr, FALSE);
+    UpdateWindow(preview);
+}
+
+void previewClearImage(HWND preview) {
+    if (PreviewWindow* state = previewOf(preview)) {
+        state->image.Release();
+        repaintNow(preview);
+    }
+}
+
+void previewSetStatusText(HWND preview, const std::string& text) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr) return;
+    state->status = text;
+    SetWindowTextA(preview, text.c_str());
+    repaintNow(preview);
+}
+
+void previewShowTransientMessage(HWND preview, const std::string& text) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr) return;
+    state->transient = text;
+    repaintNow(preview);
+    if ((state = previewOf(preview)) != nullptr) state->transient.clear();
+}
+
+void previewSetProgress(HWND preview, int percent) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr) return;
+    state->progress = std::clamp(percent, 0, 100);
+    if (state->progress > 0 && !state->timer) {
+        state->timer = SetTimer(preview, kBusyTimer, kBusyTimerMs, nullptr) != 0;
+    } else if (state->progress == 0) {
+        stopTimer(preview, *state);
+    }
+    repaintNow(preview);
+}
+
+int previewProgress(HWND preview) {
+    const PreviewWindow* state = previewOf(preview);
+    return state != nullptr ? state->progress : 0;
+}
+
+void previewEnableClicks(HWND preview, bool enabled) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr) return;
+    state->clicks = enabled;
+    if (!enabled) previewEndPress(preview);
+}
+
+void previewEndPress(HWND preview) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr) return;
+    state->pressed = false;
+    if (GetCapture() == preview) ReleaseCapture();
+}
+
+}  // namespace qorva::win32
