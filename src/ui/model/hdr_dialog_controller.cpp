@@ -372,16 +372,16 @@ void HdrDialogController::scrolledSlider(int senderId, int code) {
 }
 
 void HdrDialogController::editFocusLost(int id) {
-    handle([this, id] { applyEdit(id); });
+    handle([this, id] { applyEdit(id, false); });
 }
 
 void HdrDialogController::enterPressed(int focusedId) {
     handle([this, focusedId] {
-        if (!applyEdit(focusedId)) confirm();
+        if (!applyEdit(focusedId, true)) confirm();
     });
 }
 
-bool HdrDialogController::applyEdit(int editId) {
+bool HdrDialogController::applyEdit(int editId, bool complain) {
     std::size_t index = 0;
     int slider = 0;
     RowSetup setup;
@@ -405,13 +405,16 @@ bool HdrDialogController::applyEdit(int editId) {
         return false;
     }
     double value = 0;
-    if (!readEditOrComplain(editId, value)) return true;
-    appliedText_[index] = text;
+    if (!complain && !readEdit(editId, value)) return false;
+    if (complain && !readEditOrComplain(editId, value)) return true;
+    value = limitTyped(index, editId, value);
+    const std::string applied = view_.controlText(editId);
+    appliedText_[index] = applied;
     // The slider moves to the number, but the edit keeps what was typed: that is the value
     // the renders use, also outside the slider's range.
     view_.setSliderPosition(slider,
                             limitedPosition(value, setup.scale, setup.minimum, setup.maximum));
-    view_.setControlText(editId, text);
+    view_.setControlText(editId, applied);
     if (row == nullptr) {
         triggers_.gammaSliderScrolled(kScrollEnd, gammaSliderPosition(value));
         method_.setGamma(value);
@@ -420,6 +423,20 @@ bool HdrDialogController::applyEdit(int editId) {
         triggers_.methodSliderScrolled(kScrollEnd);
     }
     return true;
+}
+
+double HdrDialogController::limitTyped(std::size_t index, int editId, double value) {
+    // What the program wrote (a memory, a settings file) is used as it stands; only a number
+    // typed by the user is held to the slider's range, where every method is known to behave.
+    if (view_.controlText(editId) == appliedText_[index]) return value;
+    const RowSetup setup = index == kGammaIndex
+                               ? RowSetup{kGammaPositionMin, kGammaPositionMax, kGammaScale}
+                               : rows_[index];
+    const double low = static_cast<double>(setup.minimum) / setup.scale;
+    const double high = static_cast<double>(setup.maximum) / setup.scale;
+    const double limited = std::clamp(value, low, high);
+    if (limited != value) writeEdit(static_cast<int>(index), editId, limited, setup.scale);
+    return limited;
 }
 
 bool HdrDialogController::readEdit(int editId, double& value) const {
@@ -449,10 +466,10 @@ bool HdrDialogController::controlsToFields() {
     }
     double value = 0;
     if (!readEditOrComplain(ctl::kGammaEdit, value)) return false;
-    method_.setGamma(value);
+    method_.setGamma(limitTyped(kGammaIndex, ctl::kGammaEdit, value));
     for (const SliderRowControls& row : sliderRowControls()) {
         if (!readEditOrComplain(row.edit, value)) return false;
-        method_.value(row.row) = value;
+        method_.value(row.row) = limitTyped(rowIndex(row), row.edit, value);
     }
     colour_.autoPreview = view_.isChecked(ctl::kAutoPreview);
     colour_.curvesOn = view_.isChecked(ctl::kCurvesOn);

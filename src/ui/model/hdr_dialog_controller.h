@@ -105,7 +105,11 @@ private:
     void resetMethod();
     void confirm();
     void clarityOrDehazeClicked(int id);
-    bool applyEdit(int editId);
+    // complain: show the message for text that is no number (Enter, a command); leaving the
+    // edit with such text is left to the next command, so the user is told once.
+    bool applyEdit(int editId, bool complain);
+    // A number the user typed into a row's edit, limited to what the row's slider covers.
+    double limitTyped(std::size_t index, int editId, double value);
 
     DialogView& view_;
     PlatformServices* platform_;
