@@ -6,10 +6,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/os_files.h"
+
 #ifdef _WIN32
 #include <direct.h>
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -28,17 +29,6 @@ bool flushToDisk(std::FILE* f) {
     return _commit(_fileno(f)) == 0;
 #else
     return fsync(fileno(f)) == 0;
-#endif
-}
-
-bool renameOver(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    // The C library's rename refuses an existing target on Windows; the paths are in the
-    // system code page like the module path they come from.
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
 
@@ -85,7 +75,7 @@ bool writeFileReplacing(const std::string& path, std::string_view bytes) {
                   flushToDisk(f.get());
         if (std::fclose(f.release()) != 0) written = false;
     }
-    if (written && renameOver(temporary, path)) return true;
+    if (written && renameReplacing(temporary, path)) return true;
     std::remove(temporary.c_str());
     return false;
 }

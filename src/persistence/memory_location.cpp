@@ -2,15 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
-#include <vector>
 
 #include "persistence/file_replace.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/os_files.h"
 
 namespace qorva {
 namespace {
@@ -52,24 +46,9 @@ std::string memoryFilePath(const std::string& folder) {
 }
 
 std::string ProcessMemoryFolders::hostFolder() const {
-#ifdef _WIN32
-    // The process's module, not the plug-in's: memories belong to the host installation. The
-    // buffer grows until the whole path fits, so a deep install folder is not cut short.
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return folderOfModulePath(std::string(buffer.data(), n));
-        if (buffer.size() >= 32768) return {};
-        buffer.resize(buffer.size() * 2);
-    }
-#else
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return {};
-    return folderOfModulePath(exe.string());
-#endif
+    // The process's module, not the plug-in's: memories belong to the host installation.
+    const std::string exe = processExecutablePath();
+    return exe.empty() ? std::string() : folderOfModulePath(exe);
 }
 
 std::string ProcessMemoryFolders::userFolder() const {
