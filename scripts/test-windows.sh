@@ -56,7 +56,7 @@ sh scripts/check-8bf.sh x86_64-w64-mingw32-objdump "$build64/src/plugin/QorvaHDR
 echo "== Windows host under Wine"
 # One X display and one wineserver for every test, started before ctest so that Wine's helper
 # processes do not hold ctest's output pipes open; stopped before the display goes away.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -s "-screen 0 2560x1600x24" bash -c '
     wineserver -p
     wine wineboot >/dev/null 2>&1
     rc=0

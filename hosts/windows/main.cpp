@@ -1,5 +1,6 @@
 // The Windows host's test program: loads the plug-in files named on the command line.
 // Usage: qorva_wine_host_test --plugin F.8bf --scripted F.8bf [--plugin32 F.8bf] [gtest flags]
+//        ... --timings WxH   the dialog's timings on a generated photo of that size instead
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "common/plugin_under_test.h"
+#include "windows/dialog_timings.h"
 #include "windows/plugin_library.h"
 #include "windows/test_files.h"
 
@@ -44,6 +46,7 @@ int main(int argc, char** argv) {
     SetUnhandledExceptionFilter(reportCrash);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     testing::InitGoogleTest(&argc, argv);
+    int timingsWidth = 0, timingsHeight = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--plugin")
@@ -52,6 +55,9 @@ int main(int argc, char** argv) {
             host::testFiles().scripted = argv[i + 1];
         else if (flag == "--plugin32")
             host::testFiles().plugin32 = argv[i + 1];
+        else if (flag == "--timings" &&
+                 std::sscanf(argv[i + 1], "%dx%d", &timingsWidth, &timingsHeight) == 2)
+            continue;
         else {
             std::fprintf(stderr, "unknown argument %s\n", argv[i]);
             return 2;
@@ -62,5 +68,6 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
+    if (timingsWidth > 0) return host::runDialogTimings(timingsWidth, timingsHeight);
     return RUN_ALL_TESTS();
 }

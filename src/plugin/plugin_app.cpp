@@ -7,6 +7,9 @@
 #include "plugin/host_image_transfer.h"
 #include "plugin/platform_services.h"
 #include "ui/auto_confirm_dialog.h"
+#ifdef _WIN32
+#include "ui/win32/hdr_dialog_window.h"
+#endif
 
 namespace qorva {
 namespace {
@@ -16,7 +19,12 @@ constexpr Rect kEmptyRect{0, 0, 0, 0};
 }  // namespace
 
 std::unique_ptr<HdrDialog> createHdrDialog() {
+#ifdef _WIN32
+    return win32::createWin32HdrDialog();
+#else
+    // No window system to open the dialog on: the start-up settings are confirmed at once.
     return std::make_unique<AutoConfirmDialog>();
+#endif
 }
 
 CMFCPlugInApp::CMFCPlugInApp(PlatformServices& platform, DialogFactory dialogFactory)

@@ -8,12 +8,13 @@ namespace {
 using K = ControlKind;
 
 // A slider row in the left column: its label, the edit box at the label's right end and the
-// slider under both. `top` is the label's top; the row takes 26 dialog units.
+// slider under both. `top` is the label's top; the row takes 25 dialog units.
 void addRow(std::vector<ControlSpec>& out, const SliderRowControls& row, int top,
             const char* label) {
-    out.push_back({row.label, K::Text, 11, top, 75, 8, false, label, "slider row label"});
-    out.push_back({row.edit, K::Edit, 92, top - 1, 28, 12, false, "", "slider row value"});
-    out.push_back({row.slider, K::Slider, 8, top + 11, 116, 14, false, "", "slider row slider"});
+    out.push_back({row.label, K::Text, 11, top, 82, 8, false, label, "slider row label"});
+    out.push_back({row.edit, K::Edit, 95, top - 1, 25, 12, false, "", "slider row value"});
+    // One dialog unit below the edit, so that no rounding of units to pixels makes them touch.
+    out.push_back({row.slider, K::Slider, 8, top + 12, 116, 13, false, "", "slider row slider"});
 }
 
 const char* methodZeroLabel(char row) {

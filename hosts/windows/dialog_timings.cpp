@@ -1,0 +1,126 @@
+// How quickly the shipped dialog answers on a large photograph, measured from outside like the
+// tests work it: the first preview after the dialog appears, a method slider's release to the
+// repainted preview, and one step of a gamma drag to the repainted preview, each beside the
+// engine's own fast render of the same image in the same process as the yardstick.
+// Run with: qorva_wine_host_test --plugin F.8bf --scripted F.8bf --timings 6000x4000
+#include "windows/dialog_timings.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "common/filter_host.h"
+#include "render/render_driver.h"
+#include "settings/method_settings.h"
+#include "support/test_images.h"
+#include "windows/dialog_driver.h"
+#include "windows/plugin_library.h"
+#include "windows/test_files.h"
+
+namespace host {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+class FixedPreview : public qorva::PreviewHost {
+public:
+    explicit FixedPreview(qorva::ClientRect rect) : rect_(rect) {}
+    qorva::ClientRect previewClientRect() const override { return rect_; }
+
+private:
+    qorva::ClientRect rect_;
+};
+
+}  // namespace
+
+int runDialogTimings(int width, int height) {
+    std::printf("dialog timings on a %d x %d photo (%.1f MP)\n", width, height,
+                width * static_cast<double>(height) / 1e6);
+    const Document original{width, height, 3, qorva::test::makePhotoLikeImage(width, height, 3)};
+    PluginLibrary library(windowsPath(testFiles().plugin));
+    if (!library.entry()) {
+        std::fprintf(stderr, "the plug-in did not load\n");
+        return 1;
+    }
+    FilterHost host(library.entry(), original);
+
+    double firstPreview = 0;
+    std::vector<double> sliderRelease, gammaStep;
+    RECT previewClient{};
+    DialogDriver driver([&](DialogDriver& d) {
+        const Clock::time_point shown = Clock::now();
+        while (msSince(shown) < 30000 && !(d.preview() && d.previewStatus().empty()))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        firstPreview = msSince(shown);
+        GetClientRect(d.preview(), &previewClient);
+
+        HWND radius = d.item(1091);  // Dramatic Light Radius
+        RECT r;
+        GetClientRect(radius, &r);
+        for (int i = 0; i < 9; ++i) {
+            const int x = r.right / 4 + (i % 2) * r.right / 3;
+            SendMessageA(radius, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, r.bottom / 2));
+            SendMessageA(radius, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 7, r.bottom / 2));
+            const Clock::time_point start = Clock::now();
+            SendMessageA(radius, WM_LBUTTONUP, 0, MAKELPARAM(x + 7, r.bottom / 2));
+            sliderRelease.push_back(msSince(start));
+        }
+
+        HWND gamma = d.item(1094);
+        GetClientRect(gamma, &r);
+        SendMessageA(gamma, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 2));
+        for (int i = 1; i <= 21; ++i) {
+            const Clock::time_point start = Clock::now();
+            SendMessageA(gamma, WM_MOUSEMOVE, MK_LBUTTON,
+                         MAKELPARAM(r.right / 2 + (i % 2 ? 3 : -3) * i / 2, r.bottom / 2));
+            gammaStep.push_back(msSince(start));
+        }
+        SendMessageA(gamma, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+        d.click(IDCANCEL);
+    });
+    host.runFilter();
+    for (const std::string& failure : driver.finish())
+        std::fprintf(stderr, "%s\n", failure.c_str());
+
+    // The yardstick: the engine's fast render for the same preview size, in this process.
+    qorva::MethodSettings method;
+    qorva::ColorSettings colour;
+    FixedPreview preview(
+        {previewClient.left, previewClient.top, previewClient.right, previewClient.bottom});
+    qorva::RenderDriver engine(preview, method, colour);
+    engine.setHostInput(original.pixels.data(), width, height);
+    std::vector<double> fast, refresh;
+    for (int i = 0; i < 9; ++i) {
+        Clock::time_point start = Clock::now();
+        engine.Render(qorva::RenderQuality::Fast);
+        fast.push_back(msSince(start));
+        start = Clock::now();
+        engine.ColorRefresh();
+        refresh.push_back(msSince(start));
+    }
+
+    const double fastMs = median(fast);
+    std::printf("engine Fast render (yardstick)        %8.1f ms\n", fastMs);
+    std::printf("engine colour refresh                 %8.2f ms\n", median(refresh));
+    std::printf("dialog shown -> first preview         %8.1f ms (start-up timer 100 ms)\n",
+                firstPreview);
+    std::printf("method slider release -> repainted    %8.1f ms (%.2f x Fast)\n",
+                median(sliderRelease), fastMs > 0 ? median(sliderRelease) / fastMs : 0);
+    std::printf("gamma drag step -> repainted          %8.2f ms\n", median(gammaStep));
+    return 0;
+}
+
+}  // namespace host

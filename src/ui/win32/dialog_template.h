@@ -1,0 +1,15 @@
+// The main dialog's template, built in memory from the control table so that the window and the
+// tests can never disagree on an id, a position or a hidden control.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace qorva::win32 {
+
+// A DLGTEMPLATEEX with one item per control of the table, DWORD-aligned as the dialog manager
+// expects; pass data() to DialogBoxIndirectParamW.
+std::vector<WORD> buildHdrDialogTemplate();
+
+}  // namespace qorva::win32

@@ -1,0 +1,358 @@
+#include "ui/win32/hdr_dialog_window.h"
+
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "plugin/platform_services.h"
+#include "plugin/plugin_app.h"
+#include "ui/model/dialog_controls.h"
+#include "ui/model/hdr_dialog_controller.h"
+#include "ui/win32/dialog_base.h"
+#include "ui/win32/dialog_template.h"
+#include "ui/win32/preview_control.h"
+#include "ui/win32/skinned_button.h"
+#include "ui/win32/slider_control.h"
+
+namespace qorva::win32 {
+namespace {
+
+bool isSliderEdit(int id) {
+    return id == ctl::kGammaEdit || rowOfEdit(id) != nullptr;
+}
+
+class Win32HdrDialog : public HdrDialog, public DialogView {
+public:
+    DialogResult runModal(DialogHostContext& context) override;
+
+private:
+    static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void onCommand(int id, int code, HWND control);
+
+    HWND item(int id) const {
+        return id == ctl::kPlacedControl ? preview_ : GetDlgItem(dialog_, id);
+    }
+
+    // DialogView
+    void initialiseDialogBase() override;
+    void createPreviewControl() override;
+    void createCurveControls() override {}
+    void createMemoryBar() override {}
+    std::string controlText(int id) const override;
+    void setControlText(int id, const std::string& text) override;
+    bool isChecked(int id) const override;
+    void setChecked(int id, bool checked) override;
+    void setEnabled(int id, bool enabled) override;
+    void setShown(int id, bool shown) override;
+    void focusControl(int id) override;
+    void setSliderRange(int id, int minimum, int maximum) override;
+    void setSliderPosition(int id, int position) override;
+    int sliderPosition(int id) const override;
+    void pairSlider(int sliderId, int editId, int scale) override;
+    void setRelativeDrag(int sliderId, double factor) override;
+    void attachToCheckBox(int checkId, int controlId) override;
+    ClientRect previewClientRect() const override;
+    void showPreviewImage(const WorkingImage& display) override;
+    void setStatusText(const std::string& text) override;
+    void setProgress(int percent) override;
+    void showMessage(const std::string& text) override;
+    void setWaitCursor(bool on) override;
+    void startTimer(int id, int milliseconds) override;
+    void stopTimer(int id) override;
+    void dispatchPendingMessages() override;
+    void endDialog(bool confirmed) override;
+
+    DialogHostContext* context_ = nullptr;
+    std::unique_ptr<HdrDialogController> controller_;
+    DialogBase base_{
+        DialogBaseOptions{true, true, {}, {ctl::kMethodTitle, ctl::kRowsTitle, ctl::kColourTitle}}};
+    HWND dialog_ = nullptr;
+    HWND preview_ = nullptr;
+    int waitCursor_ = 0;
+};
+
+INT_PTR CALLBACK Win32HdrDialog::dialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+    // Nothing may escape into the host's message loop: a failure ends up as a handled message.
+    try {
+        if (message == WM_INITDIALOG) {
+            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+            auto* self = reinterpret_cast<Win32HdrDialog*>(lParam);
+            self->dialog_ = dialog;
+        }
+        auto* self = reinterpret_cast<Win32HdrDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+        if (!self || !self->dialog_) return FALSE;
+        return self->handle(message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR result = 0;
+    switch (message) {
+        case WM_INITDIALOG: {
+            controller_->initialise();
+            // Centred on the host's window (or the screen) once the frame has its final size.
+            RECT mine, over;
+            GetWindowRect(dialog_, &mine);
+            HWND owner = GetWindow(dialog_, GW_OWNER);
+            if (!owner || !GetWindowRect(owner, &over))
+                SystemParametersInfoA(SPI_GETWORKAREA, 0, &over, 0);
+            const int x = over.left + ((over.right - over.left) - (mine.right - mine.left)) / 2;
+            const int y = over.top + ((over.bottom - over.top) - (mine.bottom - mine.top)) / 2;
+            SetWindowPos(dialog_, nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return TRUE;
+        }
+        case WM_COMMAND:
+            onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return TRUE;
+        case WM_HSCROLL: {
+            HWND sender = reinterpret_cast<HWND>(lParam);
+            if (!sender) return FALSE;
+            const int code = LOWORD(wParam);
+            if (sender == preview_) {
+                // A press in the preview is for the samples; the pressed state ends at once.
+                if (code == SB_THUMBPOSITION) previewEndPress(preview_);
+                return TRUE;
+            }
+            const int id = GetDlgCtrlID(sender);
+            controller_->scrolled(id, code, win32::sliderPosition(sender));
+            return TRUE;
+        }
+        case WM_TIMER:
+            controller_->timerFired(static_cast<int>(wParam));
+            return TRUE;
+        case WM_SETCURSOR:
+            if (waitCursor_ > 0) {
+                SetCursor(LoadCursor(nullptr, IDC_WAIT));
+                SetWindowLongPtrA(dialog_, DWLP_MSGRESULT, TRUE);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_CLOSE:
+            controller_->cancelRequested();
+            return TRUE;
+        case WM_DESTROY:
+            preview_ = nullptr;
+            return FALSE;
+        default:
+            break;
+    }
+    if (base_.handleMessage(dialog_, message, wParam, lParam, &result)) {
+        if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORSTATIC ||
+            message == WM_CTLCOLORBTN || message == WM_CTLCOLORDLG)
+            return result;
+        SetWindowLongPtrA(dialog_, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void Win32HdrDialog::onCommand(int id, int code, HWND control) {
+    if (id == IDOK) {
+        // Enter in a slider's edit box applies the typed number first; the OK button (which
+        // takes the focus when clicked) and Enter elsewhere confirm.
+        HWND focus = GetFocus();
+        const int focusedId = focus && GetParent(focus) == dialog_ ? GetDlgCtrlID(focus) : 0;
+        controller_->enterPressed(isSliderEdit(focusedId) ? focusedId : 0);
+        return;
+    }
+    if (id == IDCANCEL) {
+        controller_->cancelRequested();
+        return;
+    }
+    if (!control) return;
+    if (code == BN_CLICKED) {
+        controller_->buttonClicked(id);
+    } else if (code == EN_KILLFOCUS && isSliderEdit(id)) {
+        controller_->editFocusLost(id);
+    }
+}
+
+DialogResult Win32HdrDialog::runModal(DialogHostContext& context) {
+    context_ = &context;
+    HINSTANCE module = pluginModule();
+    registerSliderClass(module);
+    registerPreviewClass(module);
+    controller_ = std::make_unique<HdrDialogController>(*this, context.platform);
+    controller_->setHostInput(context.input, context.width, context.height);
+    controller_->deliverResult = [&context](const WorkingImage& result) {
+        if (context.output) context.output->writeResult(result);
+    };
+
+    const std::vector<WORD> dialogTemplate = buildHdrDialogTemplate();
+    const INT_PTR outcome = DialogBoxIndirectParamW(
+        module, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()),
+        reinterpret_cast<HWND>(context.ownerWindow), dialogProc, reinterpret_cast<LPARAM>(this));
+    const bool failed = controller_->finalRenderFailed();
+    controller_.reset();
+    dialog_ = nullptr;
+    if (outcome == -1 || outcome == 0)
+        throw PluginMessageError{"The Qorva HDR window could not be opened."};
+    if (failed) throw std::bad_alloc();
+    return outcome == IDOK ? DialogResult::Confirmed : DialogResult::Cancelled;
+}
+
+void Win32HdrDialog::initialiseDialogBase() {
+    base_.initialise(dialog_);
+}
+
+void Win32HdrDialog::createPreviewControl() {
+    HWND frame = GetDlgItem(dialog_, ctl::kPreviewFrame);
+    RECT r;
+    GetWindowRect(frame, &r);
+    MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
+    preview_ = win32::createPreviewControl(dialog_, r, pluginModule());
+    previewEnableClicks(preview_, true);
+}
+
+std::string Win32HdrDialog::controlText(int id) const {
+    HWND w = item(id);
+    if (!w) return std::string();
+    const int length = GetWindowTextLengthA(w);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int got = GetWindowTextA(w, text.data(), length + 1);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+void Win32HdrDialog::setControlText(int id, const std::string& text) {
+    if (HWND w = item(id)) SetWindowTextA(w, text.c_str());
+}
+
+bool Win32HdrDialog::isChecked(int id) const {
+    return IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
+}
+
+void Win32HdrDialog::setChecked(int id, bool checked) {
+    CheckDlgButton(dialog_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void Win32HdrDialog::setEnabled(int id, bool enabled) {
+    if (HWND w = item(id)) EnableWindow(w, enabled ? TRUE : FALSE);
+}
+
+void Win32HdrDialog::setShown(int id, bool shown) {
+    const ControlSpec* spec = findControl(id);
+    if (spec && spec->hidden) return;  // created hidden, never shown
+    if (HWND w = item(id)) ShowWindow(w, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32HdrDialog::focusControl(int id) {
+    if (HWND w = item(id)) {
+        SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
+        SendMessageA(w, EM_SETSEL, 0, -1);
+    }
+}
+
+void Win32HdrDialog::setSliderRange(int id, int minimum, int maximum) {
+    if (HWND w = item(id)) win32::setSliderRange(w, minimum, maximum);
+}
+
+void Win32HdrDialog::setSliderPosition(int id, int position) {
+    if (HWND w = item(id)) win32::setSliderPosition(w, position);
+}
+
+int Win32HdrDialog::sliderPosition(int id) const {
+    HWND w = item(id);
+    return w ? win32::sliderPosition(w) : 0;
+}
+
+void Win32HdrDialog::pairSlider(int sliderId, int editId, int scale) {
+    HWND slider = item(sliderId);
+    HWND edit = item(editId);
+    if (slider && edit) pairSliderEdit(slider, edit, scale);
+}
+
+void Win32HdrDialog::setRelativeDrag(int sliderId, double factor) {
+    if (HWND w = item(sliderId)) setSliderRelativeDrag(w, factor);
+}
+
+void Win32HdrDialog::attachToCheckBox(int checkId, int controlId) {
+    HWND check = item(checkId);
+    HWND control = item(controlId);
+    if (check && control) win32::attachToCheckBox(check, control);
+}
+
+ClientRect Win32HdrDialog::previewClientRect() const {
+    RECT r{};
+    if (preview_) GetClientRect(preview_, &r);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+void Win32HdrDialog::showPreviewImage(const WorkingImage& display) {
+    if (preview_) previewShowImage(preview_, display);
+}
+
+void Win32HdrDialog::setStatusText(const std::string& text) {
+    if (preview_) previewSetStatusText(preview_, text);
+}
+
+void Win32HdrDialog::setProgress(int percent) {
+    if (preview_) previewSetProgress(preview_, percent);
+}
+
+void Win32HdrDialog::showMessage(const std::string& text) {
+    if (context_ && context_->platform) {
+        context_->platform->messageBox(text);
+    } else {
+        MessageBoxA(dialog_, text.c_str(), kApplicationName, MB_OK);
+    }
+}
+
+void Win32HdrDialog::setWaitCursor(bool on) {
+    waitCursor_ += on ? 1 : -1;
+    if (waitCursor_ < 0) waitCursor_ = 0;
+    if (waitCursor_ > 0) {
+        SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    } else {
+        POINT p;
+        GetCursorPos(&p);
+        SetCursorPos(p.x, p.y);  // the window under the pointer sets its own cursor again
+    }
+}
+
+void Win32HdrDialog::startTimer(int id, int milliseconds) {
+    SetTimer(dialog_, static_cast<UINT_PTR>(id), static_cast<UINT>(milliseconds), nullptr);
+}
+
+void Win32HdrDialog::stopTimer(int id) {
+    KillTimer(dialog_, static_cast<UINT_PTR>(id));
+}
+
+void Win32HdrDialog::dispatchPendingMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (IsDialogMessageA(dialog_, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void Win32HdrDialog::endDialog(bool confirmed) {
+    EndDialog(dialog_, confirmed ? IDOK : IDCANCEL);
+}
+
+}  // namespace
+
+std::unique_ptr<HdrDialog> createWin32HdrDialog() {
+    return std::make_unique<Win32HdrDialog>();
+}
+
+HINSTANCE pluginModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&pluginModule), &module);
+    return module;
+}
+
+}  // namespace qorva::win32
