@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "common/filter_host.h"
@@ -49,7 +50,22 @@ private:
 int runDialogTimings(int width, int height) {
     std::printf("dialog timings on a %d x %d photo (%.1f MP)\n", width, height,
                 width * static_cast<double>(height) / 1e6);
-    const Document original{width, height, 3, qorva::test::makePhotoLikeImage(width, height, 3)};
+    Document original{width, height, 3, {}};
+    // A photograph of one's own as raw RGB bytes (convert photo.jpg -resize WxH! rgb:photo.rgb),
+    // or the generated one.
+    if (const char* raw = std::getenv("QORVA_TIMINGS_IMAGE")) {
+        std::FILE* file = std::fopen(raw, "rb");
+        original.pixels.resize(static_cast<std::size_t>(width) * height * 3);
+        const bool read = file && std::fread(original.pixels.data(), 1, original.pixels.size(),
+                                             file) == original.pixels.size();
+        if (file) std::fclose(file);
+        if (!read) {
+            std::fprintf(stderr, "%s does not hold %d x %d RGB bytes\n", raw, width, height);
+            return 1;
+        }
+    } else {
+        original.pixels = qorva::test::makePhotoLikeImage(width, height, 3);
+    }
     PluginLibrary library(windowsPath(testFiles().plugin));
     if (!library.entry()) {
         std::fprintf(stderr, "the plug-in did not load\n");
@@ -66,6 +82,7 @@ int runDialogTimings(int width, int height) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         firstPreview = msSince(shown);
         GetClientRect(d.preview(), &previewClient);
+        if (const char* path = std::getenv("QORVA_DIALOG_SCREENSHOT")) d.screenshot().saveBmp(path);
 
         HWND radius = d.item(1091);  // Dramatic Light Radius
         RECT r;
