@@ -79,7 +79,7 @@ int runDialogTimings(int width, int height) {
     DialogDriver driver([&](DialogDriver& d) {
         const Clock::time_point shown = Clock::now();
         while (msSince(shown) < 30000 && !(d.preview() && d.previewStatus().empty()))
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         firstPreview = msSince(shown);
         GetClientRect(d.preview(), &previewClient);
         if (const char* path = std::getenv("QORVA_DIALOG_SCREENSHOT")) d.screenshot().saveBmp(path);

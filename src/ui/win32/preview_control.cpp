@@ -107,10 +107,14 @@ void paintProgress(HDC dc, const PreviewWindow& state, const RECT& band, double 
     }
 }
 
-void paint(HWND preview, PreviewWindow& state, HDC target) {
+// `dirty` is the part that needs painting (the whole client for a print); only that part is
+// drawn off screen and copied, so the progress band repaints without redrawing the picture.
+void paint(HWND preview, PreviewWindow& state, HDC target, const RECT* dirty = nullptr) {
     RECT client{};
     GetClientRect(preview, &client);
-    const OffscreenPaint offscreen(target, client);
+    RECT part = client;
+    if (dirty != nullptr && !IntersectRect(&part, &client, dirty)) return;
+    const OffscreenPaint offscreen(target, part);
     const HDC dc = offscreen.dc();
     const double scale = windowScale(preview);
     const int side = scaledPx(kSideInset, scale);
@@ -124,7 +128,9 @@ void paint(HWND preview, PreviewWindow& state, HDC target) {
     if (state.image.hasPixels()) {
         const int x = client.left + (client.right - client.left - state.image.width()) / 2;
         const int y = client.top + (client.bottom - client.top - state.image.height()) / 2;
-        drawImage(dc, state.image, x, y);
+        const RECT picture{x, y, x + state.image.width(), y + state.image.height()};
+        RECT overlap;
+        if (IntersectRect(&overlap, &picture, &part)) drawImage(dc, state.image, x, y);
     }
 
     const HFONT font = state.font.get(preview, [](HWND w, double) { return iconTitleFont(w); });
@@ -164,7 +170,7 @@ LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, 
         case WM_PAINT: {
             PAINTSTRUCT ps{};
             const HDC dc = BeginPaint(preview, &ps);
-            if (dc != nullptr) paint(preview, state, dc);
+            if (dc != nullptr) paint(preview, state, dc, &ps.rcPaint);
             EndPaint(preview, &ps);
             return 0;
         }
@@ -176,7 +182,11 @@ LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, 
         case WM_TIMER:
             if (wParam == kBusyTimer) {
                 ++state.ticks;
-                InvalidateRect(preview, nullptr, FALSE);
+                RECT client{};
+                GetClientRect(preview, &client);
+                RECT bar = client;
+                bar.top = client.bottom - scaledPx(kBandHeight, windowScale(preview));
+                InvalidateRect(preview, &bar, FALSE);
                 return 0;
             }
             break;
@@ -316,7 +326,13 @@ void previewSetProgress(HWND preview, int percent) {
     } else if (state->progress == 0) {
         stopTimer(preview, *state);
     }
-    repaintNow(preview);
+    // Only the band the bar lives in: the render reports progress often, and repainting the
+    // picture each time would cost more than the fast preview itself.
+    RECT client{};
+    GetClientRect(preview, &client);
+    const int band = scaledPx(kBandHeight, windowScale(preview));
+    const RECT bar{client.left, client.bottom - band, client.right, client.bottom};
+    RedrawWindow(preview, &bar, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 int previewProgress(HWND preview) {
