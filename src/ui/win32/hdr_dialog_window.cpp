@@ -22,6 +22,26 @@ bool isSliderEdit(int id) {
     return id == ctl::kGammaEdit || rowOfEdit(id) != nullptr;
 }
 
+// The window classes of the dialog's own controls, for as long as it is open. Classes stay
+// registered after the host unloads the file unless removed: a later load at another address
+// would find them pointing into the old image.
+class ControlClasses {
+public:
+    explicit ControlClasses(HINSTANCE module) : module_(module) {
+        registerSliderClass(module_);
+        registerPreviewClass(module_);
+    }
+    ~ControlClasses() {
+        unregisterPreviewClass(module_);
+        unregisterSliderClass(module_);
+    }
+    ControlClasses(const ControlClasses&) = delete;
+    ControlClasses& operator=(const ControlClasses&) = delete;
+
+private:
+    HINSTANCE module_;
+};
+
 class Win32HdrDialog : public HdrDialog, public DialogView {
 public:
     DialogResult runModal(DialogHostContext& context) override;
@@ -176,8 +196,7 @@ void Win32HdrDialog::onCommand(int id, int code, HWND control) {
 DialogResult Win32HdrDialog::runModal(DialogHostContext& context) {
     context_ = &context;
     HINSTANCE module = pluginModule();
-    registerSliderClass(module);
-    registerPreviewClass(module);
+    const ControlClasses classes(module);
     controller_ = std::make_unique<HdrDialogController>(*this, context.platform);
     controller_->setHostInput(context.input, context.width, context.height);
     controller_->deliverResult = [&context](const WorkingImage& result) {
@@ -191,6 +210,7 @@ DialogResult Win32HdrDialog::runModal(DialogHostContext& context) {
     const bool failed = controller_->finalRenderFailed();
     controller_.reset();
     dialog_ = nullptr;
+
     if (outcome == -1 || outcome == 0)
         throw PluginMessageError{"The Qorva HDR window could not be opened."};
     if (failed) throw std::bad_alloc();
