@@ -38,8 +38,12 @@ private:
     // DialogView
     void initialiseDialogBase() override;
     void createPreviewControl() override;
-    void createCurveControls() override {}
+    void createCurveControl(int, CurveModel&, const CurvePanelSetup&) override {}
     void createMemoryBar() override {}
+    void repaintCurve(int) override {}
+    void setPreviewShown(bool) override {}
+    void openFilterChooser(FilterChooserModel&) override {}
+    void closeFilterChooser() override {}
     std::string controlText(int id) const override;
     void setControlText(int id, const std::string& text) override;
     bool isChecked(int id) const override;
