@@ -37,8 +37,10 @@ void FilterChooserModel::layOut(int areaWidth, int areaHeight, int labelHeight, 
     columns_ = 1;
     for (int divisor : {2, 3, 4, 6, 12})
         if (divisor <= fit) columns_ = divisor;
+    // Spare width goes between the columns (up to three gaps), so that long names have room.
+    columnGap_ = std::clamp((areaWidth - columns_ * size_.width) / (columns_ + 1), gap_, 3 * gap_);
     const int rows = (kFilterCount + columns_ - 1) / columns_;
-    const int gridWidth = columns_ * size_.width + (columns_ - 1) * gap_;
+    const int gridWidth = columns_ * size_.width + (columns_ - 1) * columnGap_;
     const int gridHeight = rows * (size_.height + labelHeight_) + (rows - 1) * gap_;
     left_ = std::max(0, (areaWidth - gridWidth) / 2);
     top_ = std::max(0, (areaHeight - gridHeight) / 2);
@@ -46,7 +48,7 @@ void FilterChooserModel::layOut(int areaWidth, int areaHeight, int labelHeight, 
 
 ClientRect FilterChooserModel::thumbnailRect(int index) const {
     if (index < 0 || index >= static_cast<int>(items_.size())) return {};
-    const int x = left_ + (index % columns_) * (size_.width + gap_);
+    const int x = left_ + (index % columns_) * (size_.width + columnGap_);
     const int y = top_ + (index / columns_) * (size_.height + labelHeight_ + gap_);
     return {x, y, x + size_.width, y + size_.height};
 }
@@ -54,7 +56,7 @@ ClientRect FilterChooserModel::thumbnailRect(int index) const {
 ClientRect FilterChooserModel::labelRect(int index) const {
     const ClientRect t = thumbnailRect(index);
     if (t.right == t.left) return {};
-    return {t.left - gap_ / 2, t.bottom, t.right + gap_ / 2, t.bottom + labelHeight_};
+    return {t.left - columnGap_ / 2, t.bottom, t.right + columnGap_ / 2, t.bottom + labelHeight_};
 }
 
 int FilterChooserModel::itemAt(int x, int y) const {

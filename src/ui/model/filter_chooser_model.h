@@ -39,8 +39,8 @@ public:
     const std::vector<ChooserItem>& items() const { return items_; }
 
     // Places the items in equal rows, centred in the chooser's client area, each thumbnail with
-    // its label of labelHeight pixels below it and gap pixels between items. The number of
-    // columns is the largest that fits and divides the twelve items into full rows.
+    // its label of labelHeight pixels below it and at least gap pixels between items. The number
+    // of columns is the largest that fits and divides the twelve items into full rows.
     void layOut(int areaWidth, int areaHeight, int labelHeight, int gap);
     int columns() const { return columns_; }
     ClientRect thumbnailRect(int index) const;
@@ -59,7 +59,7 @@ private:
     std::vector<ChooserItem> items_;
     int selected_ = 0;
     int columns_ = 1;
-    int left_ = 0, top_ = 0, labelHeight_ = 0, gap_ = 0;
+    int left_ = 0, top_ = 0, labelHeight_ = 0, gap_ = 0, columnGap_ = 0;
 };
 
 }  // namespace qorva
