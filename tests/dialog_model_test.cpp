@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "colour/color_filters.h"
 #include "plugin/platform_services.h"
 #include "plugin/working_image.h"
 #include "support/test_images.h"
 #include "ui/model/dialog_controls.h"
 #include "ui/model/dialog_frame.h"
+#include "ui/model/filter_chooser_model.h"
 #include "ui/model/hdr_dialog_controller.h"
 #include "ui/model/slider_model.h"
 
@@ -35,6 +37,9 @@ public:
     std::vector<std::string> messages;
     std::function<void()> duringMessage;  // what the message box's loop lets through
     int focused = 0, previews = 0, ended = -1;
+    std::map<int, CurveModel*> curves;
+    FilterChooserModel* chooser = nullptr;
+    bool previewShown = true;
 
     void note(const char* name, int a = 0, int b = 0) {
         log.push_back(std::string(name) + "(" + std::to_string(a) + "," + std::to_string(b) + ")");
@@ -43,7 +48,20 @@ public:
 
     void initialiseDialogBase() override { note("base"); }
     void createPreviewControl() override { note("preview"); }
-    void createCurveControls() override { note("curves"); }
+    void createCurveControl(int id, CurveModel& model, const CurvePanelSetup& setup) override {
+        curves[id] = &model;
+        note("curve", id, setup.hueBackground);
+    }
+    void repaintCurve(int id) override { note("repaintCurve", id); }
+    void setPreviewShown(bool on) override { note("previewShown", previewShown = on); }
+    void openFilterChooser(FilterChooserModel& c) override {
+        chooser = &c;
+        note("openChooser");
+    }
+    void closeFilterChooser() override {
+        chooser = nullptr;
+        note("closeChooser");
+    }
     void createMemoryBar() override { note("memoryBar"); }
     std::string controlText(int id) const override {
         return text.count(id) ? text.at(id) : std::string();
@@ -142,13 +160,13 @@ TEST(DialogController, InitialisesInItsFixedOrderAndPreviewsOnTheTimer) {
     // clang-format off
     const std::vector<std::string> steps = {
         "base(0,0)", "check(1021,1)",  // the fields in the controls
-        "preview(0,0)", "curves(0,0)",
+        "preview(0,0)", "curve(1101,1)", "curve(1100,0)", "curve(1111,1)",
         "range(1094,40)", "pair(1094,100)", "relative(1094,1)", "position(1094,100)",
         "attach(1099,1100)", "attach(1098,1101)", "attach(1110,1111)",
         "enable(1015,0)", "enable(1045,0)", "text(1009,Eye-Catching)", "text(1014,Ultra-Contrast)",
         "wait(1,0)", "status(Preparing Data, Please Wait...)",
         "text(1085,Brightness)", "range(1087,60)", "show(1119,1)",
-        "enable(1100,0)", "enable(1111,0)",
+        "enable(1101,0)", "repaintCurve(1101,0)", "enable(1100,0)", "enable(1111,0)",
         "startTimer(0,100)", "memoryBar(0,0)", "wait(0,0)"};
     // clang-format on
     auto at = d.view.log.begin();
@@ -325,6 +343,173 @@ TEST(DialogController, MessagesDuringAMessageBoxStartNothing) {
     EXPECT_EQ(d.view.ended, -1);
     // The start-up timer that arrived meanwhile is not lost.
     EXPECT_EQ(std::count(d.view.log.begin(), d.view.log.end(), "startTimer(0,100)"), 1);
+}
+
+TEST(DialogController, CurvePanelsFollowTheirSwitchesResetsAndNotifications) {
+    Dialog d;
+    d.open();
+    ASSERT_EQ(d.view.curves[ctl::kCurveFrame], &d.dialog.colour().toneCurve);
+    EXPECT_FALSE(d.dialog.colour().toneCurve.active());
+    EXPECT_EQ(d.dialog.colour().balanceCurve.table()[0], 128);  // flat at the middle
+
+    d.view.log.clear();
+    d.checkBox(ctl::kCurvesOn, true);
+    EXPECT_TRUE(d.dialog.colour().toneCurve.active());
+    EXPECT_TRUE(d.view.enabled[ctl::kCurveFrame]);
+    EXPECT_NE(std::find(d.view.log.begin(), d.view.log.end(), "repaintCurve(1100,0)"),
+              d.view.log.end());
+
+    // An edited curve refreshes at the end of the change; the reset brings the identity back.
+    CurveModel& tone = d.dialog.colour().toneCurve;
+    tone.setPoints({{0, 0}, {0.5, 0.8}, {1, 1}});
+    int before = d.view.previews;
+    d.dialog.scrolled(ctl::kCurveFrame, kScrollEnd, 0);
+    EXPECT_GT(d.view.previews, before);
+    before = d.view.previews;
+    d.dialog.buttonClicked(ctl::kCurveReset);
+    EXPECT_EQ(tone.points().size(), 2u);
+    EXPECT_EQ(tone.table()[100], 100);
+    EXPECT_GT(d.view.previews, before);
+}
+
+TEST(DialogController, FilterButtonTogglesTheChooserInPlaceOfThePreview) {
+    Dialog d;
+    d.open();
+    const int previews = d.view.previews;
+    d.dialog.buttonClicked(ctl::kFilterButton);
+    ASSERT_NE(d.view.chooser, nullptr);
+    EXPECT_FALSE(d.view.previewShown);
+    EXPECT_EQ(d.view.chooser->items().size(), 12u);
+    EXPECT_EQ(d.view.previews, previews) << "a fresh preview needs no render";
+    d.dialog.buttonClicked(ctl::kFilterButton);
+    EXPECT_EQ(d.view.chooser, nullptr);
+    EXPECT_TRUE(d.view.previewShown);
+
+    // Any render closes it first.
+    d.dialog.buttonClicked(ctl::kFilterButton);
+    d.dialog.buttonClicked(ctl::kFast);
+    EXPECT_EQ(d.view.chooser, nullptr);
+    EXPECT_TRUE(d.view.previewShown);
+}
+
+TEST(DialogController, ChooserMakesAColourNeutralPreviewFirstWhenNeeded) {
+    struct Case {
+        const char* name;
+        bool hostInput, firstPreview, all;
+        bool opens;
+    };
+    const Case cases[] = {{"after All", true, true, true, true},
+                          {"before the first preview", true, false, false, true},
+                          {"no image at all", false, false, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dialog d;
+        if (c.hostInput) d.dialog.setHostInput(d.image.data(), 64, 48);
+        d.dialog.initialise();
+        if (c.firstPreview) d.dialog.timerFired(kStartupTimer);
+        if (c.all) d.dialog.buttonClicked(ctl::kAll);
+        d.dialog.buttonClicked(ctl::kFilterButton);
+        EXPECT_EQ(d.view.chooser != nullptr, c.opens);
+        EXPECT_EQ(d.view.previewShown, !c.opens);
+        if (c.opens) {
+            EXPECT_FALSE(d.dialog.driver().previewStale());
+        }
+    }
+}
+
+TEST(DialogController, ChoosingAFilterSetsTheCaptionRefreshesAndClosesTheChooser) {
+    struct Case {
+        int code, position;
+        int mode;
+        const char* caption;
+    };
+    const Case cases[] = {{kChooserChosen, 8, 8, "Filter: Sepia"},
+                          {kChooserChosen, 12, 0, "Filter: Color"},
+                          {kChooserClosed, 0, 3, "Filter: B/W Hard Light"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position);
+        Dialog d;
+        d.open();
+        d.dialog.colour().filterMode = 3;
+        d.view.text[ctl::kFilterButton] = "Filter: B/W Hard Light";
+        d.dialog.buttonClicked(ctl::kFilterButton);
+        const int previews = d.view.previews;
+        d.dialog.scrolled(ctl::kFilterChooser, c.code, c.position);
+        EXPECT_EQ(d.dialog.colour().filterMode, c.mode);
+        EXPECT_EQ(d.view.text[ctl::kFilterButton], c.caption);
+        EXPECT_EQ(d.view.previews > previews, c.code == kChooserChosen);
+        EXPECT_EQ(d.view.chooser, nullptr);
+        EXPECT_TRUE(d.view.previewShown);
+    }
+}
+
+TEST(FilterChooserModel, ItemKIsFilterKOfTheBaseThumbnailWithTheCurrentSwitches) {
+    const std::vector<std::uint8_t> preview = test::makePhotoLikeImage(80, 60);
+    CurveTables tables;
+    for (int k = 0; k < 256; ++k) tables.tone[static_cast<std::size_t>(k)] = 255 - k;
+    ColorPassParams pass;
+    pass.curvesOn = true;
+    pass.curves = &tables;
+    FilterChooserModel chooser;
+    ASSERT_TRUE(chooser.build(preview.data(), 80, 60, pass, 5));
+    EXPECT_EQ(chooser.selected(), 5);
+    const ThumbnailSize size = chooser.thumbnail();
+    ASSERT_EQ(chooser.base().size(), static_cast<std::size_t>(size.width) * size.height * 3);
+    ASSERT_EQ(chooser.items().size(), 12u);
+    for (int k = 0; k < 12; ++k) {
+        std::vector<std::uint8_t> expected = chooser.base();
+        FilterThumbnail(expected.data(), expected.data(), size.width, size.height, k, pass);
+        EXPECT_EQ(chooser.items()[static_cast<std::size_t>(k)].pixels, expected) << k;
+        EXPECT_EQ(chooser.items()[static_cast<std::size_t>(k)].label, filterTable()[k].chooserName);
+    }
+    EXPECT_FALSE(chooser.build(nullptr, 80, 60, pass, 0));
+    EXPECT_TRUE(chooser.items().empty());
+}
+
+TEST(FilterChooserModel, BaseThumbnailTakesItsSizeFromThePreview) {
+    struct Case {
+        int width, height, thumbWidth, thumbHeight;
+    };
+    for (const Case& c : {Case{400, 300, 101, 76}, Case{400, 200, 120, 60}}) {
+        const std::vector<std::uint8_t> preview(static_cast<std::size_t>(c.width) * c.height * 3,
+                                                90);
+        FilterChooserModel chooser;
+        ASSERT_TRUE(chooser.build(preview.data(), c.width, c.height, {}, 0));
+        EXPECT_EQ(chooser.thumbnail().width, c.thumbWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(chooser.thumbnail().height, c.thumbHeight) << c.width << "x" << c.height;
+    }
+}
+
+TEST(FilterChooserModel, KeysStepByModeAndByRowAndTheMouseFindsItems) {
+    const std::vector<std::uint8_t> preview(400 * 300 * 3, 90);
+    FilterChooserModel chooser;
+    ASSERT_TRUE(chooser.build(preview.data(), 400, 300, {}, 3));
+    chooser.layOut(520, 400, 16, 8);  // room for four 101-pixel columns, not six
+    ASSERT_EQ(chooser.columns(), 4);
+    struct Step {
+        ChooserKey key;
+        ChooserAction action;
+        int selected;
+    };
+    const Step steps[] = {{ChooserKey::Right, ChooserAction::Moved, 4},
+                          {ChooserKey::Down, ChooserAction::Moved, 8},
+                          {ChooserKey::Down, ChooserAction::None, 8},
+                          {ChooserKey::Left, ChooserAction::Moved, 7},
+                          {ChooserKey::Up, ChooserAction::Moved, 3},
+                          {ChooserKey::Up, ChooserAction::None, 3},
+                          {ChooserKey::Enter, ChooserAction::Choose, 3},
+                          {ChooserKey::Escape, ChooserAction::Close, 3}};
+    for (const Step& s : steps) {
+        EXPECT_EQ(chooser.key(s.key), s.action) << static_cast<int>(s.key);
+        EXPECT_EQ(chooser.selected(), s.selected) << static_cast<int>(s.key);
+    }
+    for (int k = 0; k < 12; ++k) {
+        const ClientRect t = chooser.thumbnailRect(k);
+        EXPECT_EQ(chooser.itemAt((t.left + t.right) / 2, (t.top + t.bottom) / 2), k);
+        EXPECT_EQ(chooser.itemAt((t.left + t.right) / 2, t.bottom + 8), k) << "its label";
+    }
+    const ClientRect first = chooser.thumbnailRect(0);
+    EXPECT_EQ(chooser.itemAt(first.left - 2, first.top), -1) << "between items";
 }
 
 TEST(SliderModel, KeysWrapAroundAtBothEnds) {

@@ -40,6 +40,12 @@ QorvaScriptedSettings methodDefaults(int method) {
 
 std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, int width,
                                       int height, const QorvaScriptedSettings& s) {
+    return engineFinal(packed, width, height, s, CurvePoints{});
+}
+
+std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, int width,
+                                      int height, const QorvaScriptedSettings& s,
+                                      const CurvePoints& curves) {
     qorva::MethodSettings method;
     qorva::ColorSettings colour;
     method.method = s.method;
@@ -52,6 +58,9 @@ std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, i
     colour.filterMode = s.filterMode;
     colour.clarityOn = s.clarityOn != 0;
     colour.dehazeOn = s.dehazeOn != 0;
+    colour.toneCurve.setPoints(curves.tone);
+    colour.balanceCurve.setPoints(curves.balance);
+    colour.hueCurve.setPoints(curves.hue);
 
     NoPreview preview;
     qorva::RenderDriver driver(preview, method, colour);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour/curve_model.h"
 #include "common/test_hooks_abi.h"
 
 namespace host {
@@ -17,5 +18,13 @@ QorvaScriptedSettings methodDefaults(int method);
 // the image itself when the method renders nothing.
 std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, int width,
                                       int height, const QorvaScriptedSettings& settings);
+
+// The points of the three curves as edited; an empty list is the curve at rest.
+struct CurvePoints {
+    std::vector<qorva::CurvePoint> tone, balance, hue;
+};
+std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, int width,
+                                      int height, const QorvaScriptedSettings& settings,
+                                      const CurvePoints& curves);
 
 }  // namespace host

@@ -1,7 +1,9 @@
 // How quickly the shipped dialog answers on a large photograph, measured from outside like the
 // tests work it: the first preview after the dialog appears, a method slider's release to the
 // repainted preview, and one step of a gamma drag to the repainted preview, each beside the
-// engine's own fast render of the same image in the same process as the yardstick.
+// engine's own fast render of the same image in the same process as the yardstick; then the
+// colour-filter chooser's opening and one step of a tone-curve drag, beside the engine's colour
+// refresh.
 // Run with: qorva_wine_host_test --plugin F.8bf --scripted F.8bf --timings 6000x4000
 #include "windows/dialog_timings.h"
 
@@ -74,7 +76,7 @@ int runDialogTimings(int width, int height) {
     FilterHost host(library.entry(), original);
 
     double firstPreview = 0;
-    std::vector<double> sliderRelease, gammaStep;
+    std::vector<double> sliderRelease, gammaStep, chooserOpen, curveStep;
     RECT previewClient{};
     DialogDriver driver([&](DialogDriver& d) {
         const Clock::time_point shown = Clock::now();
@@ -106,6 +108,27 @@ int runDialogTimings(int width, int height) {
             gammaStep.push_back(msSince(start));
         }
         SendMessageA(gamma, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+
+        // The filter button's click returns once the twelve thumbnails are on screen.
+        for (int i = 0; i < 9; ++i) {
+            const Clock::time_point start = Clock::now();
+            d.click(1129);
+            chooserOpen.push_back(msSince(start));
+            d.click(1129);
+        }
+
+        // A tone-curve drag with no glow filter repaints the preview at every step.
+        d.click(1099);
+        HWND curve = d.item(1100);
+        GetClientRect(curve, &r);
+        SendMessageA(curve, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 2));
+        for (int i = 1; i <= 21; ++i) {
+            const Clock::time_point start = Clock::now();
+            SendMessageA(curve, WM_MOUSEMOVE, MK_LBUTTON,
+                         MAKELPARAM(r.right / 2, r.bottom / 2 + (i % 2 ? 2 : -2) * (i % 5)));
+            curveStep.push_back(msSince(start));
+        }
+        SendMessageA(curve, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
         d.click(IDCANCEL);
     });
     host.runFilter();
@@ -119,7 +142,7 @@ int runDialogTimings(int width, int height) {
         {previewClient.left, previewClient.top, previewClient.right, previewClient.bottom});
     qorva::RenderDriver engine(preview, method, colour);
     engine.setHostInput(original.pixels.data(), width, height);
-    std::vector<double> fast, refresh;
+    std::vector<double> fast, refresh, curveRefresh;
     for (int i = 0; i < 9; ++i) {
         Clock::time_point start = Clock::now();
         engine.Render(qorva::RenderQuality::Fast);
@@ -128,6 +151,14 @@ int runDialogTimings(int width, int height) {
         engine.ColorRefresh();
         refresh.push_back(msSince(start));
     }
+    colour.curvesOn = true;
+    colour.toneCurve.setPoints({{0, 0}, {0.5, 0.7}, {1, 1}});
+    for (int i = 0; i < 9; ++i) {
+        const Clock::time_point start = Clock::now();
+        engine.ColorRefresh();
+        curveRefresh.push_back(msSince(start));
+    }
+    const qorva::ImageSize shown = engine.fit(1);
 
     const double fastMs = median(fast);
     std::printf("engine Fast render (yardstick)        %8.1f ms\n", fastMs);
@@ -137,6 +168,11 @@ int runDialogTimings(int width, int height) {
     std::printf("method slider release -> repainted    %8.1f ms (%.2f x Fast)\n",
                 median(sliderRelease), fastMs > 0 ? median(sliderRelease) / fastMs : 0);
     std::printf("gamma drag step -> repainted          %8.2f ms\n", median(gammaStep));
+    std::printf("preview image                         %4d x %d\n", shown.width, shown.height);
+    std::printf("engine colour refresh, tone curve on  %8.2f ms\n", median(curveRefresh));
+    std::printf("filter chooser click -> shown         %8.2f ms (twelve thumbnails)\n",
+                median(chooserOpen));
+    std::printf("tone curve drag step -> repainted     %8.2f ms\n", median(curveStep));
     return 0;
 }
 

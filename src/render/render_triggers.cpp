@@ -44,12 +44,13 @@ void RenderTriggers::clarityOrDehazeSwitched() {
     fastIfAutoPreview();
 }
 
-void RenderTriggers::refreshUnlessDragging(int scrollCode) {
+void RenderTriggers::refreshUnlessDragging(int scrollCode, bool colourPassCounts) {
     if (scrollCode == kScrollThumbTrack) {
         // Live refresh during a drag only when it is cheap: no per-pixel colour pass, no glow,
         // and no stale preview that would need a method run first.
         const bool colourPassOn = colour_.curvesOn || colour_.balanceOn || colour_.hueShiftOn;
-        if (colourPassOn || colour_.filterMode >= kFirstSlowFilterMode || driver_.previewStale())
+        if ((colourPassCounts && colourPassOn) || colour_.filterMode >= kFirstSlowFilterMode ||
+            driver_.previewStale())
             return;
     }
     driver_.ColorRefresh();
@@ -57,11 +58,13 @@ void RenderTriggers::refreshUnlessDragging(int scrollCode) {
 
 void RenderTriggers::gammaSliderScrolled(int scrollCode, int position) {
     method_.setGamma(position / 100.0);
-    refreshUnlessDragging(scrollCode);
+    refreshUnlessDragging(scrollCode, true);
 }
 
 void RenderTriggers::curveScrolled(int scrollCode) {
-    refreshUnlessDragging(scrollCode);
+    // A curve can only be dragged while its switch is on, so the colour pass is always part of
+    // a curve's refresh: only the glow and a stale preview keep the preview from following.
+    refreshUnlessDragging(scrollCode, false);
 }
 
 void RenderTriggers::colourSwitchChanged() {
@@ -79,7 +82,10 @@ void RenderTriggers::filterChosen(int mode) {
 }
 
 void RenderTriggers::chooserOpening() {
-    if (driver_.previewStale()) driver_.Render(RenderQuality::Fast);
+    // Without a preview (the chooser opened before the first one, or after a render that ran
+    // out of memory) the thumbnails would have no source.
+    if (driver_.previewStale() || !driver_.renderImage().hasPixels())
+        driver_.Render(RenderQuality::Fast);
 }
 
 }  // namespace qorva

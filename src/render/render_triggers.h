@@ -34,18 +34,21 @@ public:
 
     // The gamma slider moved to position (40..260).
     void gammaSliderScrolled(int scrollCode, int position);
-    // A curve control's notification (end of a drag, a deleted point).
+    // A curve control's notification (a drag step, the end of a drag, a deleted point). A drag
+    // step refreshes live unless a glow filter is chosen or the preview is stale.
     void curveScrolled(int scrollCode);
     // A curve check box toggled or a curve reset button pressed.
     void colourSwitchChanged();
     void gammaReset();
     // A filter chosen in the chooser; modes outside 0..11 become 0.
     void filterChosen(int mode);
-    // Before the chooser makes its thumbnails from the cached preview.
+    // Before the chooser makes its thumbnails from the cached preview: a fast render when the
+    // preview is stale or there is none yet.
     void chooserOpening();
 
 private:
-    void refreshUnlessDragging(int scrollCode);
+    // colourPassCounts: a colour switch that is on stops the live refresh.
+    void refreshUnlessDragging(int scrollCode, bool colourPassCounts);
     void fastIfAutoPreview();
 
     RenderDriver& driver_;

@@ -64,6 +64,8 @@ constexpr int kMemoryFrame = 1128;
 constexpr int kOk = 1, kCancel = 2;
 // Controls created over a placeholder take this id (the preview, the memory bar).
 constexpr int kPlacedControl = 123456;
+// The colour-filter chooser while it is open.
+constexpr int kFilterChooser = 123457;
 }  // namespace ctl
 
 const DialogSpec& hdrDialogSpec();

@@ -9,7 +9,17 @@
 
 namespace qorva {
 
+class CurveModel;
+class FilterChooserModel;
 class WorkingImage;
+
+// How a curve panel is set up when the dialog starts.
+struct CurvePanelSetup {
+    bool hueBackground = false;  // the hue picture behind a hue-domain curve
+    float hueShift = 0;          // its vertical hue shift factor
+    bool showFill = false;       // the two shading switches of the curve's area
+    bool showFill2 = false;
+};
 
 class DialogView {
 public:
@@ -20,8 +30,13 @@ public:
     // with its click notifications on, the curve controls, the memory bar.
     virtual void initialiseDialogBase() = 0;
     virtual void createPreviewControl() = 0;
-    virtual void createCurveControls() = 0;
+    // A curve panel over its frame (frameId also names it afterwards), editing model, which
+    // outlives it. Its notifications come back as scrolled(frameId, ...).
+    virtual void createCurveControl(int frameId, CurveModel& model,
+                                    const CurvePanelSetup& setup) = 0;
     virtual void createMemoryBar() = 0;
+    // Draws a curve panel again after its model was changed by the program.
+    virtual void repaintCurve(int frameId) = 0;
 
     virtual std::string controlText(int id) const = 0;
     virtual void setControlText(int id, const std::string& text) = 0;
@@ -46,6 +61,12 @@ public:
     virtual void showPreviewImage(const WorkingImage& display) = 0;  // repaints at once
     virtual void setStatusText(const std::string& text) = 0;
     virtual void setProgress(int percent) = 0;  // repaints at once
+    virtual void setPreviewShown(bool shown) = 0;
+
+    // The colour-filter chooser over the preview area, with the keyboard focus; chooser
+    // outlives it. Its notifications come back as scrolled(ctl::kFilterChooser, ...).
+    virtual void openFilterChooser(FilterChooserModel& chooser) = 0;
+    virtual void closeFilterChooser() = 0;
 
     virtual void showMessage(const std::string& text) = 0;  // modal, OK button
     virtual void setWaitCursor(bool on) = 0;

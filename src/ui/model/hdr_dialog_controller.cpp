@@ -6,6 +6,7 @@
 #include <new>
 #include <system_error>
 
+#include "colour/color_filters.h"
 #include "plugin/platform_services.h"
 #include "ui/hdr_dialog.h"
 #include "ui/model/dialog_controls.h"
@@ -63,6 +64,30 @@ const SliderRow* tableRow(const MethodTable& table, char row) {
 std::size_t rowIndex(const SliderRowControls& row) {
     return static_cast<std::size_t>(&row - sliderRowControls().data());
 }
+
+// The three curve panels in the order the dialog creates them: colour balance, tone curve, hue
+// shift.
+constexpr int kCurveFrames[] = {ctl::kBalanceFrame, ctl::kCurveFrame, ctl::kHueShiftFrame};
+
+bool isCurveFrame(int id) {
+    return id == ctl::kCurveFrame || id == ctl::kBalanceFrame || id == ctl::kHueShiftFrame;
+}
+
+class WaitCursorScope {
+public:
+    explicit WaitCursorScope(DialogView& view) : view_(view) { view_.setWaitCursor(true); }
+    ~WaitCursorScope() {
+        try {
+            view_.setWaitCursor(false);
+        } catch (...) {
+        }
+    }
+    WaitCursorScope(const WaitCursorScope&) = delete;
+    WaitCursorScope& operator=(const WaitCursorScope&) = delete;
+
+private:
+    DialogView& view_;
+};
 
 bool isKeyboardScroll(int code) {
     return code == static_cast<int>(SliderNotify::LineUp) ||
@@ -126,7 +151,14 @@ void HdrDialogController::initialise() {
         view_.initialiseDialogBase();
         fieldsToControls();
         view_.createPreviewControl();
-        view_.createCurveControls();
+        // The two hue-domain panels rest flat at the middle (no change); the tone curve keeps
+        // its identity curve.
+        colour_.balanceCurve.SetCentred(true);
+        view_.createCurveControl(ctl::kBalanceFrame, colour_.balanceCurve,
+                                 {true, 0.0f, true, false});
+        view_.createCurveControl(ctl::kCurveFrame, colour_.toneCurve, {false, 0.0f, true, true});
+        colour_.hueCurve.SetCentred(true);
+        view_.createCurveControl(ctl::kHueShiftFrame, colour_.hueCurve, {true, 1.0f, true, false});
         // 6. Gamma follows the drag relatively: a press must not jump it across the range.
         view_.setSliderRange(ctl::kGammaSlider, kGammaPositionMin, kGammaPositionMax);
         view_.pairSlider(ctl::kGammaSlider, ctl::kGammaEdit, kGammaScale);
@@ -144,9 +176,11 @@ void HdrDialogController::initialise() {
         view_.setWaitCursor(true);
         view_.setStatusText(kPreparingMessage);
         setUpSliderRows();
-        view_.setEnabled(ctl::kCurveFrame, colour_.curvesOn);
-        view_.setEnabled(ctl::kBalanceFrame, colour_.balanceOn);
-        view_.setEnabled(ctl::kHueShiftFrame, colour_.hueShiftOn);
+        for (int frame : kCurveFrames) {
+            curveOfFrame(frame)->SetActive(curveSwitchOn(frame));
+            view_.setEnabled(frame, curveSwitchOn(frame));
+            view_.repaintCurve(frame);
+        }
         // The first preview waits until the dialog is on screen.
         view_.startTimer(kStartupTimer, kStartupDelayMs);
         view_.createMemoryBar();
@@ -243,34 +277,25 @@ void HdrDialogController::buttonClicked(int id) {
                 controlsToFields();
                 break;
             case ctl::kCurvesOn:
-                controlsToFields();
-                view_.setEnabled(ctl::kCurveFrame, colour_.curvesOn);
-                triggers_.colourSwitchChanged();
+                curveSwitchClicked(ctl::kCurveFrame);
                 break;
             case ctl::kBalanceOn:
-                controlsToFields();
-                view_.setEnabled(ctl::kBalanceFrame, colour_.balanceOn);
-                triggers_.colourSwitchChanged();
+                curveSwitchClicked(ctl::kBalanceFrame);
                 break;
             case ctl::kHueShiftOn:
-                controlsToFields();
-                view_.setEnabled(ctl::kHueShiftFrame, colour_.hueShiftOn);
-                triggers_.colourSwitchChanged();
+                curveSwitchClicked(ctl::kHueShiftFrame);
                 break;
             case ctl::kCurveReset:
-                controlsToFields();
-                colour_.toneCurve.ResetCurve();
-                triggers_.colourSwitchChanged();
+                curveResetClicked(ctl::kCurveFrame);
                 break;
             case ctl::kBalanceReset:
-                controlsToFields();
-                colour_.balanceCurve.ResetCurve();
-                triggers_.colourSwitchChanged();
+                curveResetClicked(ctl::kBalanceFrame);
                 break;
             case ctl::kHueShiftReset:
-                controlsToFields();
-                colour_.hueCurve.ResetCurve();
-                triggers_.colourSwitchChanged();
+                curveResetClicked(ctl::kHueShiftFrame);
+                break;
+            case ctl::kFilterButton:
+                toggleFilterChooser();
                 break;
             case ctl::kOk:
                 confirm();
@@ -283,6 +308,84 @@ void HdrDialogController::buttonClicked(int id) {
                 break;
         }
     });
+}
+
+CurveModel* HdrDialogController::curveOfFrame(int frameId) {
+    if (frameId == ctl::kCurveFrame) return &colour_.toneCurve;
+    if (frameId == ctl::kBalanceFrame) return &colour_.balanceCurve;
+    if (frameId == ctl::kHueShiftFrame) return &colour_.hueCurve;
+    return nullptr;
+}
+
+bool HdrDialogController::curveSwitchOn(int frameId) const {
+    if (frameId == ctl::kCurveFrame) return colour_.curvesOn;
+    if (frameId == ctl::kBalanceFrame) return colour_.balanceOn;
+    return frameId == ctl::kHueShiftFrame && colour_.hueShiftOn;
+}
+
+void HdrDialogController::curveSwitchClicked(int frameId) {
+    controlsToFields();
+    const bool on = curveSwitchOn(frameId);
+    curveOfFrame(frameId)->SetActive(on);
+    view_.setEnabled(frameId, on);
+    view_.repaintCurve(frameId);
+    triggers_.colourSwitchChanged();
+}
+
+void HdrDialogController::curveResetClicked(int frameId) {
+    controlsToFields();
+    curveOfFrame(frameId)->ResetCurve();
+    view_.repaintCurve(frameId);
+    triggers_.colourSwitchChanged();
+}
+
+void HdrDialogController::toggleFilterChooser() {
+    if (chooser_) {
+        closeChooserAndShowPreview();
+        return;
+    }
+    // The thumbnails are made from the colour-neutral preview: one is rendered first when the
+    // preview holds a full render, or none has been made yet.
+    triggers_.chooserOpening();
+    const WorkingImage& preview = driver_.renderImage();
+    if (driver_.previewStale() || !preview.hasPixels()) return;
+    const CurveTables tables = colour_.curveTables();
+    ColorPassParams pass;
+    pass.curvesOn = colour_.curvesOn;
+    pass.balanceOn = colour_.balanceOn;
+    pass.hueShiftOn = colour_.hueShiftOn;
+    pass.curves = &tables;
+    FilterChooserModel chooser;
+    if (!chooser.build(preview.pixels(), preview.width(), preview.height(), pass,
+                       colour_.filterMode))
+        return;
+    chooser_ = std::move(chooser);
+    try {
+        view_.setPreviewShown(false);
+        view_.openFilterChooser(*chooser_);
+    } catch (...) {
+        closeChooserAndShowPreview();
+        throw;
+    }
+}
+
+void HdrDialogController::chooserScrolled(int code, int position) {
+    if (!chooser_) return;
+    if (code == kChooserChosen) {
+        colour_.filterMode = position;
+        view_.setControlText(ctl::kFilterButton, UpdateFilterCaption(colour_.filterMode));
+        const WaitCursorScope wait(view_);
+        triggers_.filterChosen(colour_.filterMode);
+    }
+    closeChooserAndShowPreview();
+}
+
+void HdrDialogController::closeChooserAndShowPreview() {
+    if (!chooser_) return;
+    view_.setPreviewShown(true);
+    // The window goes before the model it paints from.
+    view_.closeFilterChooser();
+    chooser_.reset();
 }
 
 void HdrDialogController::selectMethod() {
@@ -328,6 +431,7 @@ void HdrDialogController::confirm() {
     // A number the dialog does not show must not be rendered: the dialog stays open with the
     // focus in the edit that needs correcting.
     if (!controlsToFields()) return;
+    for (int frame : kCurveFrames) view_.repaintCurve(frame);
     view_.setWaitCursor(true);
     bool ok = false;
     try {
@@ -350,8 +454,16 @@ void HdrDialogController::cancelRequested() {
     });
 }
 
-void HdrDialogController::scrolled(int senderId, int code, int /*position*/) {
-    handle([this, senderId, code] { scrolledSlider(senderId, code); });
+void HdrDialogController::scrolled(int senderId, int code, int position) {
+    handle([this, senderId, code, position] {
+        if (senderId == ctl::kFilterChooser) {
+            chooserScrolled(code, position);
+        } else if (isCurveFrame(senderId)) {
+            triggers_.curveScrolled(code);
+        } else {
+            scrolledSlider(senderId, code);
+        }
+    });
 }
 
 void HdrDialogController::scrolledSlider(int senderId, int code) {
@@ -508,6 +620,7 @@ void HdrDialogController::fieldsToControls() {
     view_.setChecked(ctl::kHueShiftOn, colour_.hueShiftOn);
     view_.setChecked(ctl::kClarity, colour_.clarityOn);
     view_.setChecked(ctl::kDehaze, colour_.dehazeOn);
+    view_.setControlText(ctl::kFilterButton, UpdateFilterCaption(colour_.filterMode));
 }
 
 void HdrDialogController::setUpSliderRows() {

@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "render/render_driver.h"
 #include "render/render_triggers.h"
 #include "settings/method_settings.h"
 #include "ui/model/dialog_view.h"
+#include "ui/model/filter_chooser_model.h"
 
 namespace qorva {
 
@@ -73,6 +75,8 @@ public:
 
     // PreviewHost, for the render driver.
     ClientRect previewClientRect() const override;
+    bool chooserOpen() const override { return chooser_.has_value(); }
+    void closeChooserAndShowPreview() override;
     void dispatchPendingMessages() override;
     void readControls() override;
     void setWaitCursor(bool on) override;
@@ -92,6 +96,15 @@ private:
     template <class Handler>
     void handle(Handler&& handler);
     void scrolledSlider(int senderId, int code);
+    // The filter button: opens the chooser, or closes it when open.
+    void toggleFilterChooser();
+    // The chooser's notification: a filter chosen (position = its mode) or the chooser closed.
+    void chooserScrolled(int code, int position);
+    // A curve check box clicked: the panel follows its switch, then the colours refresh.
+    void curveSwitchClicked(int frameId);
+    void curveResetClicked(int frameId);
+    CurveModel* curveOfFrame(int frameId);
+    bool curveSwitchOn(int frameId) const;
     // An edit's number; false (nothing said) when it does not hold one.
     bool readEdit(int editId, double& value) const;
     // As readEdit, but with the message and the focus in the edit when it fails.
@@ -127,6 +140,7 @@ private:
     bool hostInputSet_ = false;
     bool startupPending_ = false;  // the start-up timer fired while a handler was busy
     bool memoryMessageShown_ = false;
+    std::optional<FilterChooserModel> chooser_;  // while the chooser is open
 };
 
 }  // namespace qorva

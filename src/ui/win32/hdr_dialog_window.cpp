@@ -3,14 +3,17 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/platform_services.h"
 #include "plugin/plugin_app.h"
 #include "ui/model/dialog_controls.h"
 #include "ui/model/hdr_dialog_controller.h"
+#include "ui/win32/curve_control.h"
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/dialog_template.h"
+#include "ui/win32/filter_chooser.h"
 #include "ui/win32/preview_control.h"
 #include "ui/win32/skinned_button.h"
 #include "ui/win32/slider_control.h"
@@ -30,8 +33,12 @@ public:
     explicit ControlClasses(HINSTANCE module) : module_(module) {
         registerSliderClass(module_);
         registerPreviewClass(module_);
+        registerCurveClass(module_);
+        registerFilterChooserClass(module_);
     }
     ~ControlClasses() {
+        unregisterFilterChooserClass(module_);
+        unregisterCurveClass(module_);
         unregisterPreviewClass(module_);
         unregisterSliderClass(module_);
     }
@@ -52,14 +59,29 @@ private:
     void onCommand(int id, int code, HWND control);
 
     HWND item(int id) const {
-        return id == ctl::kPlacedControl ? preview_ : GetDlgItem(dialog_, id);
+        if (id == ctl::kPlacedControl) return preview_;
+        if (id == ctl::kFilterChooser) return chooser_;
+        for (const auto& [frame, curve] : curves_)
+            if (frame == id && curve != nullptr) return curve;
+        return GetDlgItem(dialog_, id);
+    }
+    // The rectangle of a control in the dialog's client coordinates.
+    RECT placeOf(HWND control) const {
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
+        return r;
     }
 
     // DialogView
     void initialiseDialogBase() override;
     void createPreviewControl() override;
-    void createCurveControls() override {}
+    void createCurveControl(int frameId, CurveModel& model, const CurvePanelSetup& setup) override;
     void createMemoryBar() override {}
+    void repaintCurve(int frameId) override;
+    void setPreviewShown(bool shown) override;
+    void openFilterChooser(FilterChooserModel& chooser) override;
+    void closeFilterChooser() override;
     std::string controlText(int id) const override;
     void setControlText(int id, const std::string& text) override;
     bool isChecked(int id) const override;
@@ -90,6 +112,8 @@ private:
         DialogBaseOptions{true, true, {}, {ctl::kMethodTitle, ctl::kRowsTitle, ctl::kColourTitle}}};
     HWND dialog_ = nullptr;
     HWND preview_ = nullptr;
+    HWND chooser_ = nullptr;
+    std::pair<int, HWND> curves_[3] = {};  // frame id, panel
     int waitCursor_ = 0;
 };
 
@@ -139,6 +163,10 @@ INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 if (code == SB_THUMBPOSITION) previewEndPress(preview_);
                 return TRUE;
             }
+            if (sender == chooser_) {
+                controller_->scrolled(ctl::kFilterChooser, code, HIWORD(wParam));
+                return TRUE;
+            }
             const int id = GetDlgCtrlID(sender);
             controller_->scrolled(id, code, win32::sliderPosition(sender));
             return TRUE;
@@ -158,6 +186,8 @@ INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_DESTROY:
             preview_ = nullptr;
+            chooser_ = nullptr;
+            for (auto& curve : curves_) curve = {};
             return FALSE;
         default:
             break;
@@ -228,6 +258,53 @@ void Win32HdrDialog::createPreviewControl() {
     MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
     preview_ = win32::createPreviewControl(dialog_, r, pluginModule());
     previewEnableClicks(preview_, true);
+}
+
+void Win32HdrDialog::createCurveControl(int frameId, CurveModel& model,
+                                        const CurvePanelSetup& setup) {
+    HWND frame = GetDlgItem(dialog_, frameId);
+    if (!frame) return;
+    // At some scales the layout shift puts the Clarity and De-haze row on the last panel's lower
+    // edge: the panel gives up those rows rather than hide the check boxes.
+    RECT place = placeOf(frame);
+    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (c == frame || (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) == 0) continue;
+        const RECT other = placeOf(c);
+        const bool besides = other.right <= place.left || other.left >= place.right;
+        if (!besides && other.top > place.top && other.top < place.bottom) place.bottom = other.top;
+    }
+    HWND curve = win32::createCurveControl(dialog_, place, frameId, pluginModule(), model, setup);
+    for (auto& slot : curves_) {
+        if (slot.second == nullptr) {
+            slot = {frameId, curve};
+            break;
+        }
+    }
+}
+
+void Win32HdrDialog::repaintCurve(int frameId) {
+    for (const auto& [frame, curve] : curves_)
+        if (frame == frameId && curve != nullptr) curveRedraw(curve);
+}
+
+void Win32HdrDialog::setPreviewShown(bool shown) {
+    if (preview_) ShowWindow(preview_, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32HdrDialog::openFilterChooser(FilterChooserModel& chooser) {
+    if (chooser_ || !preview_) return;
+    chooser_ = createFilterChooser(dialog_, placeOf(preview_), pluginModule(), chooser);
+}
+
+void Win32HdrDialog::closeFilterChooser() {
+    if (!chooser_) return;
+    HWND chooser = std::exchange(chooser_, nullptr);
+    // The keyboard goes back to the button that opened the chooser.
+    if (GetFocus() == chooser) {
+        if (HWND button = GetDlgItem(dialog_, ctl::kFilterButton))
+            SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+    }
+    DestroyWindow(chooser);
 }
 
 std::string Win32HdrDialog::controlText(int id) const {
