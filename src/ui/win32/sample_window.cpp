@@ -60,6 +60,14 @@ INT_PTR handle(SampleWindow& s, UINT message, WPARAM wParam, LPARAM lParam) {
                 if (IsWindow(s.owner)) SendMessageW(s.owner, kSampleRestoreMessage, s.number, 0);
             }
             return TRUE;
+        case WM_ACTIVATE:
+            // The sample itself takes the keys: left to the dialog manager, the focus would go
+            // to the view, which ignores them, or stay in the main dialog, where Escape cancels.
+            if (LOWORD(wParam) == WA_INACTIVE) break;
+            SetFocus(s.window);
+            return TRUE;
+        case WM_SETFOCUS:
+            return TRUE;  // kept here, not handed on to the view
         case WM_KEYDOWN:
             if (wParam != VK_RETURN && wParam != VK_ESCAPE) break;
             DestroyWindow(s.window);
