@@ -2,7 +2,6 @@
 
 #include <commdlg.h>
 
-#include <algorithm>
 #include <exception>
 #include <new>
 #include <string>
