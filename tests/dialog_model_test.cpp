@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <new>
@@ -11,13 +12,16 @@
 #include <vector>
 
 #include "colour/color_filters.h"
+#include "persistence/memory_store.h"
 #include "plugin/platform_services.h"
 #include "plugin/working_image.h"
+#include "support/temp_folder.h"
 #include "support/test_images.h"
 #include "ui/model/dialog_controls.h"
 #include "ui/model/dialog_frame.h"
 #include "ui/model/filter_chooser_model.h"
 #include "ui/model/hdr_dialog_controller.h"
+#include "ui/model/samples_model.h"
 #include "ui/model/slider_model.h"
 
 namespace qorva {
@@ -34,12 +38,14 @@ public:
     std::map<int, bool> checked, enabled;
     std::map<int, int> position;
     std::map<int, std::pair<int, int>> range, paired;  // paired: slider -> edit, scale
-    std::vector<std::string> messages;
+    std::vector<std::string> messages, stopMessages;
     std::function<void()> duringMessage;  // what the message box's loop lets through
     int focused = 0, previews = 0, ended = -1;
     std::map<int, CurveModel*> curves;
     FilterChooserModel* chooser = nullptr;
     bool previewShown = true;
+    std::string chosenFile;  // what the file dialogs return ("" = cancelled)
+    std::vector<int> samplesOpened;
 
     void note(const char* name, int a = 0, int b = 0) {
         log.push_back(std::string(name) + "(" + std::to_string(a) + "," + std::to_string(b) + ")");
@@ -98,6 +104,17 @@ public:
     void showMessage(const std::string& t) override {
         messages.push_back(t);
         if (duringMessage) duringMessage();
+    }
+    void showStopMessage(const std::string& t) override { stopMessages.push_back(t); }
+    std::string chooseSettingsFile(bool saving) override {
+        note("fileDialog", saving);
+        return chosenFile;
+    }
+    void showPreviewMessage(const std::string& t) override { note("previewMessage", t); }
+    bool openSample(int number, const WorkingImage& display) override {
+        note("sample", number, display.width());
+        samplesOpened.push_back(number);
+        return true;
     }
     void setWaitCursor(bool on) override { note("wait", on); }
     void startTimer(int id, int ms) override { note("startTimer", id, ms); }
@@ -510,6 +527,192 @@ TEST(FilterChooserModel, KeysStepByModeAndByRowAndTheMouseFindsItems) {
     }
     const ClientRect first = chooser.thumbnailRect(0);
     EXPECT_EQ(chooser.itemAt(first.left - 2, first.top), -1) << "between items";
+}
+
+// name=value| for every entry of a section, in the store's order.
+std::string entries(const IniStore& store, const std::string& section) {
+    std::string out;
+    const int s = store.FindSection(section);
+    for (int e = 0; s >= 0 && e < store.entryCount(s); ++e)
+        out += store.entryName(s, e) + "=" + store.entryValue(s, e) + "|";
+    return out;
+}
+
+constexpr int kCell = 11;  // a memory bar of ten cells, 11 pixels each
+
+TEST(DialogController, MemoryStoresWhatTheControlsShowAndRecallsItWithAFastPreview) {
+    Dialog d;
+    d.open();
+    MemoryBarModel& bar = d.dialog.memoryBar();
+    bar.setClientSize(10 * kCell, kCell);
+    d.chooseRadio(ctl::kMethod1);
+    d.type(ctl::kEditB, "0.25");  // typed, not yet applied
+    ASSERT_EQ(bar.rightButtonDown(2 * kCell + 3, false), MemoryBarAction::Store);
+    d.dialog.memoryBarNotified(true);
+    bar.buttonUp();
+    EXPECT_EQ(entries(bar.store(), "Memory 2"),
+              "Created=1|Mode=1|Mix=2.500000e-001|Brighness=2.500000e+001|Vivid=0.000000e+000|"
+              "Radius=5.000000e+000|Value=6.000000e-001|Smooth=2.500000e-001|");
+
+    d.chooseRadio(ctl::kMethod0);
+    const int before = d.view.previews;
+    ASSERT_EQ(bar.leftButtonDown(2 * kCell + 3, false, false), MemoryBarAction::Recall);
+    d.dialog.memoryBarNotified(false);
+    EXPECT_TRUE(d.view.checked[ctl::kMethod1]);
+    EXPECT_EQ(d.view.text[ctl::kLabelB], "Natural/Saturated");
+    EXPECT_EQ(d.view.text[ctl::kEditB], "0.25");
+    EXPECT_GT(d.view.previews, before);
+
+    // A memory of a method this dialog does not offer is refused and changes nothing.
+    bar.store().SetValue("Memory 4", "Mode", "2", true);
+    ASSERT_EQ(bar.leftButtonDown(4 * kCell + 3, false, false), MemoryBarAction::Recall);
+    d.dialog.memoryBarNotified(false);
+    EXPECT_EQ(d.view.messages, std::vector<std::string>{kForeignMemoryMessage});
+    EXPECT_TRUE(d.view.checked[ctl::kMethod1]);
+}
+
+TEST(DialogController, MemoryFileIsWrittenBackOnlyWhenItWasRead) {
+    test::TempFolder folder;
+    const std::string path = folder.file("memory.ini");
+    const std::string earlier = "[Memory 7]\r\nMode=1\r\n\r\n";
+    {
+        std::ofstream(path, std::ios::binary) << earlier;
+        // A dialog that never opened must not replace the memories with none.
+        Dialog d;
+        d.dialog.setMemoryLocation({path, ""});
+        d.dialog.saveMemories();
+        EXPECT_EQ(test::readFile(path), earlier);
+    }
+    Dialog d;
+    d.dialog.setMemoryLocation({path, ""});
+    d.open();
+    MemoryBarModel& bar = d.dialog.memoryBar();
+    bar.setClientSize(10 * kCell, kCell);
+    EXPECT_TRUE(bar.cellStored(7));
+    bar.rightButtonDown(7 * kCell, true);  // Ctrl: deleted, the dialog is not asked
+    bar.rightButtonDown(0, false);
+    d.dialog.memoryBarNotified(true);
+    d.dialog.saveMemories();
+    const std::string written = test::readFile(path);
+    EXPECT_EQ(written.rfind("[Memory 0]\r\nCreated=1\r\nMode=0\r\nBrighness=1.000000e+001\r\n", 0),
+              0u)
+        << written;
+    EXPECT_EQ(written.find("Memory 7"), std::string::npos);
+}
+
+TEST(DialogController, SettingsFilesSaveLoadAndTellWhatWentWrong) {
+    test::TempFolder folder;
+    const std::string look = folder.file("look.dps");
+    Dialog d;
+    d.open();
+    d.chooseRadio(ctl::kMethod1);
+    d.scroll(ctl::kSliderC, 90, N::EndScroll);
+    d.scroll(ctl::kGammaSlider, 160, N::EndScroll);
+    d.dialog.colour().filterMode = 8;
+    d.view.chosenFile = look;
+    d.dialog.buttonClicked(ctl::kSaveSettings);
+    EXPECT_TRUE(d.view.stopMessages.empty());
+    // A save that cannot create its file says so, naming it.
+    d.view.chosenFile = folder.file("no such folder/look.dps");
+    d.dialog.buttonClicked(ctl::kSaveSettings);
+    ASSERT_EQ(d.view.stopMessages.size(), 1u);
+    EXPECT_NE(d.view.stopMessages[0].find(d.view.chosenFile), std::string::npos);
+
+    Dialog e;
+    e.open();
+    const std::string cut = folder.file("cut.dps");
+    std::ofstream(cut, std::ios::binary) << test::readFile(look).substr(0, 30);
+    for (const std::string& file : {std::string(), cut}) {
+        e.view.chosenFile = file;  // cancelled, then a file that ends too early
+        e.dialog.buttonClicked(ctl::kLoadSettings);
+        EXPECT_TRUE(e.view.checked[ctl::kMethod0]);
+        EXPECT_EQ(e.view.text[ctl::kEditC], "6.0");
+    }
+    EXPECT_EQ(e.view.stopMessages, std::vector<std::string>{kPastEndMessage});
+
+    const int before = e.view.previews;
+    e.view.chosenFile = look;
+    e.dialog.buttonClicked(ctl::kLoadSettings);
+    EXPECT_TRUE(e.view.checked[ctl::kMethod1]);
+    EXPECT_EQ(e.view.text[ctl::kLabelB], "Natural/Saturated");
+    EXPECT_EQ(e.view.text[ctl::kEditC], "9.0");
+    EXPECT_EQ(e.view.position[ctl::kGammaSlider], 160);
+    EXPECT_EQ(e.view.text[ctl::kFilterButton], "Filter: Sepia");
+    EXPECT_GT(e.view.previews, before);
+    // The fast render after the load read the controls: they held the loaded settings.
+    EXPECT_EQ(e.dialog.method().method, 1);
+    EXPECT_EQ(e.dialog.method().valueC, 9.0);
+}
+
+TEST(DialogController, SamplesAreNumberedRefusedWhenNothingChangedAndRestoreTheirLook) {
+    Dialog d;
+    d.dialog.previewPressed();  // nothing shown yet
+    d.open();
+    d.chooseRadio(ctl::kMethod1);
+    d.scroll(ctl::kSliderC, 90, N::EndScroll);
+    d.checkBox(ctl::kCurvesOn, true);
+    d.dialog.colour().toneCurve.setPoints({{0, 0}, {0.3, 0.6}, {1, 1}});
+    d.dialog.colour().filterMode = 8;
+    d.checkBox(ctl::kClarity, true);
+    d.scroll(ctl::kGammaSlider, 160, N::EndScroll);
+    d.dialog.previewPressed();
+    d.dialog.previewPressed();
+    EXPECT_EQ(d.view.samplesOpened, std::vector<int>{1});
+    EXPECT_EQ(d.view.log.back(), "previewMessage(Same data as the Last Sample !)");
+    // A colour-only refresh shows a new look too.
+    d.scroll(ctl::kGammaSlider, 150, N::EndScroll);
+    d.dialog.previewPressed();
+    d.dialog.sampleClosed(2);
+    d.dialog.buttonClicked(ctl::kFast);
+    d.dialog.previewPressed();
+    EXPECT_EQ(d.view.samplesOpened, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(d.dialog.samples().openNumbers(), (std::vector<int>{1, 3}));
+
+    d.chooseRadio(ctl::kMethod0);
+    d.checkBox(ctl::kCurvesOn, false);
+    d.dialog.colour().toneCurve.ResetCurve();
+    d.dialog.colour().filterMode = 0;
+    d.checkBox(ctl::kClarity, false);
+    d.dialog.buttonClicked(ctl::kGammaReset);
+    d.checkBox(ctl::kAutoPreview, false);
+    const int before = d.view.previews;
+    d.dialog.sampleRestoreRequested(1);
+    EXPECT_TRUE(d.view.checked[ctl::kMethod1]);
+    EXPECT_EQ(d.view.text[ctl::kEditC], "9.0");
+    EXPECT_EQ(d.view.position[ctl::kGammaSlider], 160);
+    EXPECT_EQ(d.view.text[ctl::kGammaEdit], "1.60");
+    EXPECT_TRUE(d.view.checked[ctl::kCurvesOn]);
+    EXPECT_TRUE(d.view.enabled[ctl::kCurveFrame]);
+    EXPECT_TRUE(d.view.checked[ctl::kClarity]);
+    std::vector<std::pair<double, double>> points;
+    for (const CurvePoint& p : d.dialog.colour().toneCurve.points()) points.emplace_back(p.x, p.y);
+    EXPECT_EQ(points, (std::vector<std::pair<double, double>>{{0, 0}, {0.3, 0.6}, {1, 1}}));
+    EXPECT_EQ(d.view.text[ctl::kFilterButton], "Filter: Sepia");
+    EXPECT_EQ(d.view.previews, before);  // automatic preview off: the controls only
+}
+
+TEST(SamplesModel, ThumbnailFitsTheViewAndNeverVanishes) {
+    struct Case {
+        int imageWidth, imageHeight, viewWidth, viewHeight, width, height;
+    };
+    const Case cases[] = {{400, 300, 240, 180, 236, 177}, {300, 400, 240, 180, 132, 176},
+                          {10000, 10, 240, 180, 236, 1},  {10, 10000, 240, 180, 1, 176},
+                          {400, 300, 3, 3, 1, 1},         {0, 0, 240, 180, 1, 1}};
+    for (const Case& c : cases) {
+        const ImageSize size =
+            sampleThumbnailSize(c.imageWidth, c.imageHeight, c.viewWidth, c.viewHeight);
+        EXPECT_EQ(size.width, c.width) << c.imageWidth << "x" << c.imageHeight;
+        EXPECT_EQ(size.height, c.height) << c.imageWidth << "x" << c.imageHeight;
+    }
+}
+
+TEST(SamplesModel, ANewSampleHangsByItsCaptionUnderThePointer) {
+    const SamplePlacement p = samplePlacement(500, 300, 241);
+    EXPECT_EQ(p.left + p.pressX, 500);
+    EXPECT_EQ(p.top + p.pressY, 300);
+    EXPECT_EQ(p.pressX, 120);
+    EXPECT_EQ(p.pressY, 5);
+    EXPECT_EQ(sampleTitle(3), "Sample #3");
 }
 
 TEST(SliderModel, KeysWrapAroundAtBothEnds) {

@@ -161,7 +161,9 @@ TEST(SettingsFile, LoadReplacesCurvesAndGammaSliderIsLimited) {
     struct Case {
         double gamma;
         int position;
-    } cases[] = {{2.60, 260}, {0.40, 40}, {2.01, 201}, {0.1, 40}, {7.5, 260}, {-1, 40}};
+        double shown;  // what the edit shows and the next save writes
+    } cases[] = {{2.60, 260, 2.60}, {0.40, 40, 0.40}, {2.01, 201, 2.01},
+                 {0.1, 40, 0.40},   {7.5, 260, 2.60}, {-1, 40, 0.40}};
     for (const Case& g : cases) {
         MethodSettings m;
         ColorSettings c;
@@ -171,6 +173,7 @@ TEST(SettingsFile, LoadReplacesCurvesAndGammaSliderIsLimited) {
         MemoryByteStream stream(bytes);
         ASSERT_TRUE(loadSettings(stream, m, c).ok());
         EXPECT_EQ(m.gammaPosition, g.position) << g.gamma;
+        EXPECT_EQ(m.gamma, g.shown) << g.gamma;
         EXPECT_EQ(c.toneCurve.points().size(), 2u);
         EXPECT_FALSE(c.curvesOn);
         EXPECT_FALSE(c.dehazeOn);

@@ -1,6 +1,7 @@
 // How quickly the shipped dialog answers on a large photograph, measured from outside like the
 // tests work it: the first preview after the dialog appears, a method slider's release to the
-// repainted preview, and one step of a gamma drag to the repainted preview, each beside the
+// repainted preview, one step of a gamma drag to the repainted preview, a press in the preview
+// to its sample on screen and a press on a sample to its look restored, each beside the
 // engine's own fast render of the same image in the same process as the yardstick; then the
 // colour-filter chooser's opening and one step of a tone-curve drag, beside the engine's colour
 // refresh.
@@ -76,7 +77,8 @@ int runDialogTimings(int width, int height) {
     FilterHost host(library.entry(), original);
 
     double firstPreview = 0;
-    std::vector<double> sliderRelease, gammaStep, chooserOpen, curveStep;
+    std::vector<double> sliderRelease, gammaStep, chooserOpen, curveStep, sampleTaken,
+        sampleRestored;
     RECT previewClient{};
     DialogDriver driver([&](DialogDriver& d) {
         const Clock::time_point shown = Clock::now();
@@ -129,6 +131,27 @@ int runDialogTimings(int width, int height) {
             curveStep.push_back(msSince(start));
         }
         SendMessageA(curve, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+        d.click(1099);
+
+        // A press in the preview to its sample on screen (a fast preview before each, so that
+        // every press takes one), then a press on a sample to its look restored and previewed.
+        RECT area;
+        GetClientRect(d.preview(), &area);
+        const LPARAM middle = MAKELPARAM(area.right / 2, area.bottom / 2);
+        for (int i = 0; i < 5; ++i) {
+            d.click(1102);
+            const Clock::time_point start = Clock::now();
+            SendMessageA(d.preview(), WM_LBUTTONDOWN, MK_LBUTTON, middle);
+            sampleTaken.push_back(msSince(start));
+            SendMessageA(d.preview(), WM_LBUTTONUP, 0, middle);
+        }
+        const HWND sampleView = GetDlgItem(FindWindowA("#32770", "Sample #1"), kPreviewId);
+        for (int i = 0; sampleView && i < 5; ++i) {
+            const Clock::time_point start = Clock::now();
+            SendMessageA(sampleView, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+            sampleRestored.push_back(msSince(start));
+            SendMessageA(sampleView, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+        }
         d.click(IDCANCEL);
     });
     host.runFilter();
@@ -173,6 +196,9 @@ int runDialogTimings(int width, int height) {
     std::printf("filter chooser click -> shown         %8.2f ms (twelve thumbnails)\n",
                 median(chooserOpen));
     std::printf("tone curve drag step -> repainted     %8.2f ms\n", median(curveStep));
+    std::printf("preview press -> sample shown         %8.1f ms\n", median(sampleTaken));
+    std::printf("sample press -> restored Fast preview %8.1f ms (%.2f x Fast)\n",
+                median(sampleRestored), fastMs > 0 ? median(sampleRestored) / fastMs : 0);
     return 0;
 }
 

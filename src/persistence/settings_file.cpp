@@ -1,5 +1,6 @@
 #include "persistence/settings_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <memory>
@@ -189,7 +190,9 @@ void applySettings(const SettingsRecord& record, MethodSettings& method, ColorSe
         values.resize(storedLayout(record.method).size());
         method.storedFor(record.method) = std::move(values);
     }
-    method.setGamma(record.gamma);
+    // The gamma slider cannot show a value outside its range: held to it, the edit, the render
+    // and the next save all carry the same gamma.
+    method.setGamma(std::clamp(record.gamma, kGammaPositionMin / 100.0, kGammaPositionMax / 100.0));
     applyCurve(record.tone, colour.curvesOn, colour.toneCurve);
     applyCurve(record.balance, colour.balanceOn, colour.balanceCurve);
     applyCurve(record.hue, colour.hueShiftOn, colour.hueCurve);

@@ -99,8 +99,8 @@ SettingsResult serializeSettings(ByteStream& stream, SettingsRecord& record,
 // The record of the current settings; the sliders are first copied into the current method's
 // stored values, as saving has always done.
 SettingsRecord captureSettings(MethodSettings& method, const ColorSettings& colour);
-// Puts a complete record into the settings: method and its stored values, gamma (slider at its
-// truncated position, limited to 40..260), curves with their switches, clarity, de-haze and
+// Puts a complete record into the settings: method and its stored values, gamma (limited to
+// 0.40..2.60, slider at its truncated position), curves with their switches, clarity, de-haze and
 // filter; then the method change sets up the sliders (an id above 1 becomes 0, an id outside
 // -1..5 stays and is rendered by nobody).
 void applySettings(const SettingsRecord& record, MethodSettings& method, ColorSettings& colour);

@@ -69,6 +69,18 @@ public:
     virtual void closeFilterChooser() = 0;
 
     virtual void showMessage(const std::string& text) = 0;  // modal, OK button
+    // Modal, OK button and the stop sign: a command that could not be carried out.
+    virtual void showStopMessage(const std::string& text) = 0;
+    // The settings-file dialogs (save or open); the chosen path, or empty when cancelled.
+    virtual std::string chooseSettingsFile(bool saving) = 0;
+
+    // Samples. A text painted over the preview at once and forgotten: it stays until the
+    // preview is next painted.
+    virtual void showPreviewMessage(const std::string& text) = 0;
+    // Opens the floating window of sample `number` with a thumbnail of the display image,
+    // under the pointer and hanging on it until the button is released. False when it could
+    // not be opened.
+    virtual bool openSample(int number, const WorkingImage& display) = 0;
     virtual void setWaitCursor(bool on) = 0;
     virtual void startTimer(int id, int milliseconds) = 0;
     virtual void stopTimer(int id) = 0;

@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "colour/color_filters.h"
+#include "persistence/memory_store.h"
+#include "persistence/settings_file.h"
 #include "plugin/platform_services.h"
 #include "ui/hdr_dialog.h"
 #include "ui/model/dialog_controls.h"
@@ -184,6 +186,10 @@ void HdrDialogController::initialise() {
         // The first preview waits until the dialog is on screen.
         view_.startTimer(kStartupTimer, kStartupDelayMs);
         view_.createMemoryBar();
+        if (!memoryLocation_.hostPath.empty() || !memoryLocation_.userPath.empty()) {
+            loadMemoryFile(memoryBar_.store(), memoryLocation_);
+            memoriesLoaded_ = true;
+        }
         view_.setWaitCursor(false);
     } catch (...) {
         // The dialog opens with what could be set up; a preview command can still follow.
@@ -296,6 +302,12 @@ void HdrDialogController::buttonClicked(int id) {
                 break;
             case ctl::kFilterButton:
                 toggleFilterChooser();
+                break;
+            case ctl::kSaveSettings:
+                saveSettingsClicked();
+                break;
+            case ctl::kLoadSettings:
+                loadSettingsClicked();
                 break;
             case ctl::kOk:
                 confirm();
@@ -463,6 +475,112 @@ void HdrDialogController::scrolled(int senderId, int code, int position) {
         } else {
             scrolledSlider(senderId, code);
         }
+    });
+}
+
+void HdrDialogController::saveSettingsClicked() {
+    // What the dialog does not show must not be saved: the edit that holds no number is
+    // pointed out instead.
+    if (!controlsToFields()) return;
+    const std::string path = view_.chooseSettingsFile(true);
+    if (path.empty()) return;
+    if (!saveSettingsFile(path, method_, colour_).ok()) {
+        // Ending silently would leave the user believing the look is kept.
+        view_.showStopMessage("The settings could not be saved to \"" + path + "\".");
+    }
+}
+
+void HdrDialogController::loadSettingsClicked() {
+    // The values on screen reach the fields first: the method the file replaces keeps them.
+    if (!controlsToFields()) return;
+    const std::string path = view_.chooseSettingsFile(false);
+    if (path.empty()) return;
+    const SettingsResult result = loadSettingsFile(path, method_, colour_);
+    if (result.status == SettingsStatus::CannotOpen) return;
+    if (!result.ok()) {
+        view_.showStopMessage(result.message);  // nothing was changed
+        return;
+    }
+    showLoadedSettings();
+}
+
+void HdrDialogController::showLoadedSettings() {
+    setUpSliderRows();
+    fieldsToControls();
+    view_.setEnabled(ctl::kCurveFrame, colour_.curvesOn);
+    view_.setEnabled(ctl::kBalanceFrame, colour_.balanceOn);
+    view_.setEnabled(ctl::kHueShiftFrame, colour_.hueShiftOn);
+    view_.setControlText(ctl::kFilterButton, UpdateFilterCaption(colour_.filterMode));
+    // The panels show the loaded points.
+    for (int frame : {ctl::kCurveFrame, ctl::kBalanceFrame, ctl::kHueShiftFrame})
+        view_.repaintCurve(frame);
+    // Only once the controls show the loaded settings: the chooser's pending fast render reads
+    // them, and would otherwise bring the old values back over part of the load.
+    filterButtonAction();
+    triggers_.settingsRecalled();
+}
+
+void HdrDialogController::memoryBarNotified(bool store) {
+    handle([this, store] {
+        // The memory takes what the controls show, and a recall leaves the method it replaces
+        // with the values that were on screen.
+        if (!controlsToFields()) return;
+        if (store) {
+            StoreToMemory(memoryBar_.store(), method_);
+            return;
+        }
+        const std::string refusal = LoadFromMemory(memoryBar_.store(), method_);
+        if (!refusal.empty()) {
+            view_.showMessage(refusal);
+            return;
+        }
+        setUpSliderRows();
+        fieldsToControls();
+        triggers_.settingsRecalled();
+    });
+}
+
+void HdrDialogController::saveMemories() {
+    if (!memoriesLoaded_) return;
+    memoriesLoaded_ = false;
+    try {
+        saveMemoryFile(memoryBar_.store(), memoryLocation_);
+    } catch (...) {
+        // The dialog is going away: nothing is left to tell.
+    }
+}
+
+void HdrDialogController::previewPressed() {
+    handle([this] {
+        const WorkingImage& shown = driver_.displayImage();
+        if (!shown.hasPixels()) return;
+        if (samples_.sameData()) {
+            view_.showPreviewMessage(kSameDataMessage);
+            return;
+        }
+        MemoryByteStream settings;
+        try {
+            storeSettings(settings, method_, colour_);
+        } catch (const std::bad_alloc&) {
+            // The sample keeps what could be written; restoring it then changes nothing.
+        }
+        const int number = samples_.add(std::move(settings));
+        if (!view_.openSample(number, shown)) {
+            samples_.remove(number);
+            return;
+        }
+        samples_.sampled();
+    });
+}
+
+void HdrDialogController::sampleRestoreRequested(int number) {
+    handle([this, number] {
+        MemoryByteStream* settings = samples_.settingsOf(number);
+        if (settings == nullptr || !controlsToFields()) return;
+        settings->seek(0);
+        // A sample that does not read back whole leaves the dialog as it was.
+        if (!qorva::loadSettings(*settings, method_, colour_).ok()) return;
+        showLoadedSettings();
     });
 }
 
@@ -667,7 +785,13 @@ void HdrDialogController::setWaitCursor(bool on) {
 }
 
 void HdrDialogController::repaintPreview() {
+    // Every new picture, a colour-only refresh included, may be sampled again.
+    samples_.previewChanged();
     view_.showPreviewImage(driver_.displayImage());
+}
+
+void HdrDialogController::renderStarting() {
+    samples_.previewChanged();
 }
 
 void HdrDialogController::setProgress(int percent) {

@@ -10,11 +10,14 @@
 #include <optional>
 #include <string>
 
+#include "persistence/memory_location.h"
 #include "render/render_driver.h"
 #include "render/render_triggers.h"
 #include "settings/method_settings.h"
 #include "ui/model/dialog_view.h"
 #include "ui/model/filter_chooser_model.h"
+#include "ui/model/memory_bar_model.h"
+#include "ui/model/samples_model.h"
 
 namespace qorva {
 
@@ -28,12 +31,22 @@ constexpr const char* kPreviewMemoryMessage = "Not enough memory for the preview
 constexpr int kStartupTimer = 0;
 constexpr int kStartupDelayMs = 100;
 
+// The settings-file dialogs.
+constexpr const char* kSaveSettingsTitle = "Save Current Method and Color";
+constexpr const char* kLoadSettingsTitle = "Load Method and Color";
+constexpr const char* kSettingsFilterName = "Method and Color Settings";
+constexpr const char* kSettingsPattern = "*.dps";
+constexpr const char* kSettingsExtension = "dps";
+
 class HdrDialogController : public PreviewHost {
 public:
     // platform may be null (no profile: the switches start off and are not written).
     HdrDialogController(DialogView& view, PlatformServices* platform);
 
     void setHostInput(const std::uint8_t* input, int width, int height);
+    // Where memory.ini is read at initialisation and written when the dialog is destroyed;
+    // without one the memories live only while the dialog is open.
+    void setMemoryLocation(MemoryFileLocation location) { memoryLocation_ = std::move(location); }
 
     // Initialisation steps 1 to 14, with the window's own steps called on the view in order.
     void initialise();
@@ -54,6 +67,18 @@ public:
     // Escape or the close box.
     void cancelRequested();
 
+    // The memory bar's notification after a right press (store) or a left press on a stored
+    // cell (recall).
+    void memoryBarNotified(bool store);
+    // The dialog is being destroyed, confirmed or cancelled: the memories go to memory.ini.
+    // Only memories that were read at initialisation are written back.
+    void saveMemories();
+    // A press in the preview: a sample of what it shows.
+    void previewPressed();
+    // A press on a sample's thumbnail: its settings back into the dialog.
+    void sampleRestoreRequested(int number);
+    void sampleClosed(int number) { samples_.remove(number); }
+
     // Control to field (data exchange). False, after the message and with the focus in the
     // offending edit, when a real-number edit does not hold a number; the fields read before
     // it have then been updated and the rest are as they stood.
@@ -72,6 +97,8 @@ public:
     MethodSettings& method() { return method_; }
     ColorSettings& colour() { return colour_; }
     RenderDriver& driver() { return driver_; }
+    MemoryBarModel& memoryBar() { return memoryBar_; }
+    SamplesModel& samples() { return samples_; }
 
     // PreviewHost, for the render driver.
     ClientRect previewClientRect() const override;
@@ -82,6 +109,7 @@ public:
     void setWaitCursor(bool on) override;
     void repaintPreview() override;
     void setProgress(int percent) override;
+    void renderStarting() override;
 
 private:
     class BusyScope;
@@ -118,6 +146,14 @@ private:
     void resetMethod();
     void confirm();
     void clarityOrDehazeClicked(int id);
+    void saveSettingsClicked();
+    void loadSettingsClicked();
+    // After settings came from a file or a sample: the controls show them, the chooser is
+    // toggled as the filter button would, and with automatic preview a fast render follows.
+    void showLoadedSettings();
+    // The colour-filter button's action: the chooser over the preview opens, or closes when
+    // open.
+    void filterButtonAction() { toggleFilterChooser(); }
     // complain: show the message for text that is no number (Enter, a command); leaving the
     // edit with such text is left to the next command, so the user is told once.
     bool applyEdit(int editId, bool complain);
@@ -141,6 +177,10 @@ private:
     bool startupPending_ = false;  // the start-up timer fired while a handler was busy
     bool memoryMessageShown_ = false;
     std::optional<FilterChooserModel> chooser_;  // while the chooser is open
+    MemoryBarModel memoryBar_;
+    MemoryFileLocation memoryLocation_;
+    bool memoriesLoaded_ = false;  // memory.ini was read: the store may be written back
+    SamplesModel samples_;
 };
 
 }  // namespace qorva

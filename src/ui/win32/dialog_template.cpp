@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ui/model/dialog_controls.h"
+#include "ui/model/samples_model.h"
 #include "ui/win32/slider_control.h"
 
 namespace qorva::win32 {
@@ -70,29 +71,35 @@ ItemStyle styleOf(const ControlSpec& c) {
     }
 }
 
+// The extended template's header: a captioned popup in the dialogs' font.
+void writeHeader(TemplateWriter& t, std::size_t controlCount, int width, int height,
+                 const char* title, const char* font, int pointSize) {
+    t.word(1);       // dlgVer
+    t.word(0xFFFF);  // signature: extended template
+    t.dword(0);      // helpID
+    t.dword(0);      // exStyle
+    t.dword(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    t.word(static_cast<WORD>(controlCount));
+    t.word(0);  // x, y: placed by the window once it exists
+    t.word(0);
+    t.word(static_cast<WORD>(width));
+    t.word(static_cast<WORD>(height));
+    t.word(0);  // no menu
+    t.word(0);  // the standard dialog class
+    t.text(title);
+    t.word(static_cast<WORD>(pointSize));
+    t.word(FW_NORMAL);
+    t.word(0);  // italic = 0, charset = DEFAULT_CHARSET (0)
+    t.text(font);
+}
+
 }  // namespace
 
 std::vector<WORD> buildHdrDialogTemplate() {
     const DialogSpec& spec = hdrDialogSpec();
     const std::vector<ControlSpec>& controls = hdrDialogControls();
     TemplateWriter t;
-    t.word(1);       // dlgVer
-    t.word(0xFFFF);  // signature: extended template
-    t.dword(0);      // helpID
-    t.dword(0);      // exStyle
-    t.dword(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-    t.word(static_cast<WORD>(controls.size()));
-    t.word(0);  // x, y: centred on the owner below
-    t.word(0);
-    t.word(static_cast<WORD>(spec.width));
-    t.word(static_cast<WORD>(spec.height));
-    t.word(0);  // no menu
-    t.word(0);  // the standard dialog class
-    t.text(spec.title);
-    t.word(static_cast<WORD>(spec.pointSize));
-    t.word(FW_NORMAL);
-    t.word(0);  // italic = 0, charset = DEFAULT_CHARSET (0)
-    t.text(spec.font);
+    writeHeader(t, controls.size(), spec.width, spec.height, spec.title, spec.font, spec.pointSize);
 
     bool inRadioGroup = false;
     for (const ControlSpec& c : controls) {
@@ -122,6 +129,27 @@ std::vector<WORD> buildHdrDialogTemplate() {
         t.text(c.caption ? c.caption : "");
         t.word(0);  // no creation data
     }
+    return t.take();
+}
+
+std::vector<WORD> buildSampleTemplate() {
+    const DialogSpec& spec = hdrDialogSpec();
+    TemplateWriter t;
+    writeHeader(t, 1, kSampleTemplateWidth, kSampleTemplateHeight, kSampleTemplateTitle, spec.font,
+                spec.pointSize);
+    t.align();
+    t.dword(0);                   // helpID
+    t.dword(0);                   // exStyle
+    t.dword(WS_CHILD | SS_LEFT);  // only a place: the view is made over it
+    t.word(kSampleViewX);
+    t.word(kSampleViewY);
+    t.word(kSampleViewWidth);
+    t.word(kSampleViewHeight);
+    t.dword(kSampleViewFrame);
+    t.word(0xFFFF);
+    t.word(kStaticAtom);
+    t.text("");
+    t.word(0);  // no creation data
     return t.take();
 }
 

@@ -1,11 +1,14 @@
 #include "ui/win32/hdr_dialog_window.h"
 
+#include <commdlg.h>
+
 #include <exception>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "persistence/memory_location.h"
 #include "plugin/platform_services.h"
 #include "plugin/plugin_app.h"
 #include "ui/model/dialog_controls.h"
@@ -14,7 +17,9 @@
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/filter_chooser.h"
+#include "ui/win32/memory_bar_control.h"
 #include "ui/win32/preview_control.h"
+#include "ui/win32/sample_window.h"
 #include "ui/win32/skinned_button.h"
 #include "ui/win32/slider_control.h"
 
@@ -35,8 +40,10 @@ public:
         registerPreviewClass(module_);
         registerCurveClass(module_);
         registerFilterChooserClass(module_);
+        registerMemoryBarClass(module_);
     }
     ~ControlClasses() {
+        unregisterMemoryBarClass(module_);
         unregisterFilterChooserClass(module_);
         unregisterCurveClass(module_);
         unregisterPreviewClass(module_);
@@ -77,11 +84,11 @@ private:
     void initialiseDialogBase() override;
     void createPreviewControl() override;
     void createCurveControl(int frameId, CurveModel& model, const CurvePanelSetup& setup) override;
-    void createMemoryBar() override {}
     void repaintCurve(int frameId) override;
     void setPreviewShown(bool shown) override;
     void openFilterChooser(FilterChooserModel& chooser) override;
     void closeFilterChooser() override;
+    void createMemoryBar() override;
     std::string controlText(int id) const override;
     void setControlText(int id, const std::string& text) override;
     bool isChecked(int id) const override;
@@ -100,6 +107,12 @@ private:
     void setStatusText(const std::string& text) override;
     void setProgress(int percent) override;
     void showMessage(const std::string& text) override;
+    void showStopMessage(const std::string& text) override;
+    std::string chooseSettingsFile(bool saving) override;
+    void showPreviewMessage(const std::string& text) override;
+    bool openSample(int number, const WorkingImage& display) override;
+    // Samples close with the dialog, before it disappears.
+    void closeSamples();
     void setWaitCursor(bool on) override;
     void startTimer(int id, int milliseconds) override;
     void stopTimer(int id) override;
@@ -114,6 +127,8 @@ private:
     HWND preview_ = nullptr;
     HWND chooser_ = nullptr;
     std::pair<int, HWND> curves_[3] = {};  // frame id, panel
+    HWND memoryBar_ = nullptr;
+    std::vector<HWND> samples_;  // open sample windows; each leaves when it closes
     int waitCursor_ = 0;
 };
 
@@ -159,8 +174,15 @@ INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (!sender) return FALSE;
             const int code = LOWORD(wParam);
             if (sender == preview_) {
-                // A press in the preview is for the samples; the pressed state ends at once.
-                if (code == SB_THUMBPOSITION) previewEndPress(preview_);
+                // A press in the preview takes a sample; the pressed state ends at once.
+                if (code == SB_THUMBPOSITION) {
+                    previewEndPress(preview_);
+                    controller_->previewPressed();
+                }
+                return TRUE;
+            }
+            if (sender == memoryBar_) {
+                controller_->memoryBarNotified(HIWORD(wParam) == 1);
                 return TRUE;
             }
             if (sender == chooser_) {
@@ -184,10 +206,22 @@ INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             controller_->cancelRequested();
             return TRUE;
+        case kSampleRestoreMessage:
+            controller_->sampleRestoreRequested(static_cast<int>(wParam));
+            return TRUE;
+        case kSampleClosedMessage: {
+            std::erase(samples_, reinterpret_cast<HWND>(lParam));
+            controller_->sampleClosed(static_cast<int>(wParam));
+            return TRUE;
+        }
         case WM_DESTROY:
+            closeSamples();
+            // Confirmed or cancelled, the memories stored and deleted meanwhile are kept.
+            controller_->saveMemories();
             preview_ = nullptr;
             chooser_ = nullptr;
             for (auto& curve : curves_) curve = {};
+            memoryBar_ = nullptr;
             return FALSE;
         default:
             break;
@@ -229,6 +263,7 @@ DialogResult Win32HdrDialog::runModal(DialogHostContext& context) {
     const ControlClasses classes(module);
     controller_ = std::make_unique<HdrDialogController>(*this, context.platform);
     controller_->setHostInput(context.input, context.width, context.height);
+    controller_->setMemoryLocation(memoryFileLocation(ProcessMemoryFolders()));
     controller_->deliverResult = [&context](const WorkingImage& result) {
         if (context.output) context.output->writeResult(result);
     };
@@ -305,6 +340,14 @@ void Win32HdrDialog::closeFilterChooser() {
             SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
     }
     DestroyWindow(chooser);
+}
+
+void Win32HdrDialog::createMemoryBar() {
+    HWND frame = GetDlgItem(dialog_, ctl::kMemoryFrame);
+    RECT r;
+    GetWindowRect(frame, &r);
+    MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
+    memoryBar_ = win32::createMemoryBar(dialog_, r, pluginModule(), controller_->memoryBar());
 }
 
 std::string Win32HdrDialog::controlText(int id) const {
@@ -401,6 +444,55 @@ void Win32HdrDialog::showMessage(const std::string& text) {
     }
 }
 
+void Win32HdrDialog::showStopMessage(const std::string& text) {
+    MessageBoxA(dialog_, text.c_str(), kApplicationName, MB_OK | MB_ICONSTOP);
+}
+
+std::string Win32HdrDialog::chooseSettingsFile(bool saving) {
+    std::string filter = std::string(kSettingsFilterName) + '\0' + kSettingsPattern + '\0';
+    filter += '\0';
+    char file[MAX_PATH] = {};
+    lstrcpynA(file, kSettingsPattern, MAX_PATH);
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = dialog_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = kSettingsExtension;
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (saving) {
+        dialog.lpstrTitle = kSaveSettingsTitle;
+        dialog.Flags |= OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+        if (!GetSaveFileNameA(&dialog)) return {};
+    } else {
+        dialog.lpstrTitle = kLoadSettingsTitle;
+        dialog.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+        if (!GetOpenFileNameA(&dialog)) return {};
+    }
+    return file;
+}
+
+void Win32HdrDialog::showPreviewMessage(const std::string& text) {
+    if (preview_) previewShowTransientMessage(preview_, text);
+}
+
+bool Win32HdrDialog::openSample(int number, const WorkingImage& display) {
+    const HWND sample = openSampleWindow(dialog_, pluginModule(), number, display);
+    if (!sample) return false;
+    samples_.push_back(sample);
+    return true;
+}
+
+void Win32HdrDialog::closeSamples() {
+    // Each sample leaves the list as it closes (kSampleClosedMessage).
+    const std::vector<HWND> open = samples_;
+    for (HWND sample : open)
+        if (IsWindow(sample)) DestroyWindow(sample);
+    samples_.clear();
+}
+
 void Win32HdrDialog::setWaitCursor(bool on) {
     waitCursor_ += on ? 1 : -1;
     if (waitCursor_ < 0) waitCursor_ = 0;
@@ -435,6 +527,7 @@ void Win32HdrDialog::dispatchPendingMessages() {
 }
 
 void Win32HdrDialog::endDialog(bool confirmed) {
+    closeSamples();
     EndDialog(dialog_, confirmed ? IDOK : IDCANCEL);
 }
 
