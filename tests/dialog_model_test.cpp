@@ -837,13 +837,13 @@ TEST(DialogControls, TableHoldsEveryControlOnceInsideItsRow) {
         1006, 1102, 1109, 1108, 1129, 1094, 1095, 1116, 1099, 1114, 1100, 1098, 1112, 1101,
         1110, 1113, 1111, 1021, 1023, 1135, 1134, 1128, 2,    1,    1018, 1022, 1140, 1026};
     const std::set<int> hidden = {1015, 1042, 1106, 1045, 1018, 1022, 1140, 1026};
-    const std::vector<ControlSpec>& table = hdrDialogControls();
+    const std::vector<ControlEntry>& table = hdrDialogControls();
     EXPECT_EQ(table.size(), ids.size());
     for (int id : ids) {
-        const ControlSpec* c = findControl(id);
+        const ControlEntry* c = findControl(id);
         ASSERT_NE(c, nullptr) << id;
         EXPECT_EQ(std::count_if(table.begin(), table.end(),
-                                [id](const ControlSpec& s) { return s.id == id; }),
+                                [id](const ControlEntry& s) { return s.id == id; }),
                   1)
             << id;
         EXPECT_EQ(c->hidden, hidden.count(id) == 1) << id;
@@ -859,7 +859,7 @@ TEST(DialogControls, TableHoldsEveryControlOnceInsideItsRow) {
                                                          {'D', {197, 223}}, {'F', {224, 250}}};
     for (const SliderRowControls& row : sliderRowControls()) {
         for (int id : {row.label, row.edit, row.slider}) {
-            const ControlSpec* c = findControl(id);
+            const ControlEntry* c = findControl(id);
             EXPECT_GE(c->y, rowSpan.at(row.row).first) << id;
             EXPECT_LE(c->y + c->height, rowSpan.at(row.row).second) << id;
             EXPECT_LE(c->x + c->width, findControl(ctl::kPreviewFrame)->x) << id;
@@ -867,8 +867,8 @@ TEST(DialogControls, TableHoldsEveryControlOnceInsideItsRow) {
         EXPECT_EQ(rowOfSlider(row.slider), &row);
         EXPECT_EQ(rowOfEdit(row.edit), &row);
     }
-    EXPECT_EQ(hdrDialogSpec().width, 599);
-    EXPECT_EQ(hdrDialogSpec().height, 306);
+    EXPECT_EQ(hdrDialogTemplateInfo().width, 599);
+    EXPECT_EQ(hdrDialogTemplateInfo().height, 306);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ using K = ControlKind;
 
 // A slider row in the left column: its label, the edit box at the label's right end and the
 // slider under both. `top` is the label's top; the row takes 25 dialog units.
-void addRow(std::vector<ControlSpec>& out, const SliderRowControls& row, int top,
+void addRow(std::vector<ControlEntry>& out, const SliderRowControls& row, int top,
             const char* label) {
     out.push_back({row.label, K::Text, 11, top, 82, 8, false, label, "slider row label"});
     out.push_back({row.edit, K::Edit, 95, top - 1, 25, 12, false, "", "slider row value"});
@@ -23,8 +23,8 @@ const char* methodZeroLabel(char row) {
     return "";
 }
 
-std::vector<ControlSpec> buildControls() {
-    std::vector<ControlSpec> c;
+std::vector<ControlEntry> buildControls() {
+    std::vector<ControlEntry> c;
     // The method group. The four methods the product does not offer keep their radios so that
     // the group's indices stay those of the stored settings.
     c.push_back({ctl::kMethodTitle, K::TitleLabel, 11, 5, 109, 8, false, "Method",
@@ -102,18 +102,19 @@ std::vector<ControlSpec> buildControls() {
 
 }  // namespace
 
-const DialogSpec& hdrDialogSpec() {
-    static const DialogSpec spec{599, 306, "MS Sans Serif", 8, "HDR effect simulation - QorvaHDR"};
-    return spec;
+const DialogTemplateInfo& hdrDialogTemplateInfo() {
+    static const DialogTemplateInfo info{599, 306, "MS Sans Serif", 8,
+                                         "HDR effect simulation - QorvaHDR"};
+    return info;
 }
 
-const std::vector<ControlSpec>& hdrDialogControls() {
-    static const std::vector<ControlSpec> controls = buildControls();
+const std::vector<ControlEntry>& hdrDialogControls() {
+    static const std::vector<ControlEntry> controls = buildControls();
     return controls;
 }
 
-const ControlSpec* findControl(int id) {
-    for (const ControlSpec& c : hdrDialogControls())
+const ControlEntry* findControl(int id) {
+    for (const ControlEntry& c : hdrDialogControls())
         if (c.id == id) return &c;
     return nullptr;
 }

@@ -16,10 +16,10 @@ enum class ControlKind {
     CheckBox,
     Edit,    // real-number edit with the client edge
     Slider,  // the owner-drawn slider
-    Frame,   // placeholder over which a special control is created
+    Frame,   // placeholder over which one of the dialog's own controls is created
 };
 
-struct ControlSpec {
+struct ControlEntry {
     int id;
     ControlKind kind;
     int x, y, width, height;  // dialog units
@@ -29,7 +29,7 @@ struct ControlSpec {
     bool groupStart = false;  // WS_GROUP: starts a radio group or a new tab group
 };
 
-struct DialogSpec {
+struct DialogTemplateInfo {
     int width;  // dialog units
     int height;
     const char* font;
@@ -68,9 +68,9 @@ constexpr int kPlacedControl = 123456;
 constexpr int kFilterChooser = 123457;
 }  // namespace ctl
 
-const DialogSpec& hdrDialogSpec();
-const std::vector<ControlSpec>& hdrDialogControls();
-const ControlSpec* findControl(int id);
+const DialogTemplateInfo& hdrDialogTemplateInfo();
+const std::vector<ControlEntry>& hdrDialogControls();
+const ControlEntry* findControl(int id);
 
 // The method radios in group order (index = method id 0..5).
 constexpr int kMethodRadios[6] = {ctl::kMethod0, ctl::kMethod1, ctl::kMethod2,

@@ -45,7 +45,7 @@ struct ItemStyle {
     WORD atom;  // 0: the slider's registered class
 };
 
-ItemStyle styleOf(const ControlSpec& c) {
+ItemStyle styleOf(const ControlEntry& c) {
     switch (c.kind) {
         case ControlKind::Text:
             // One line: a label that does not fit is cut, never wrapped under its edit box.
@@ -66,7 +66,7 @@ ItemStyle styleOf(const ControlSpec& c) {
             return {WS_TABSTOP, 0, 0};
         case ControlKind::Frame:
         default:
-            // Only a place: the special control created over it is what the user sees.
+            // Only a place: the control created over it is what the user sees.
             return {SS_LEFT, 0, kStaticAtom};
     }
 }
@@ -96,13 +96,13 @@ void writeHeader(TemplateWriter& t, std::size_t controlCount, int width, int hei
 }  // namespace
 
 std::vector<WORD> buildHdrDialogTemplate() {
-    const DialogSpec& spec = hdrDialogSpec();
-    const std::vector<ControlSpec>& controls = hdrDialogControls();
+    const DialogTemplateInfo& info = hdrDialogTemplateInfo();
+    const std::vector<ControlEntry>& controls = hdrDialogControls();
     TemplateWriter t;
-    writeHeader(t, controls.size(), spec.width, spec.height, spec.title, spec.font, spec.pointSize);
+    writeHeader(t, controls.size(), info.width, info.height, info.title, info.font, info.pointSize);
 
     bool inRadioGroup = false;
-    for (const ControlSpec& c : controls) {
+    for (const ControlEntry& c : controls) {
         const ItemStyle s = styleOf(c);
         DWORD style = WS_CHILD | s.style;
         if (!c.hidden && c.kind != ControlKind::Frame) style |= WS_VISIBLE;
@@ -133,10 +133,10 @@ std::vector<WORD> buildHdrDialogTemplate() {
 }
 
 std::vector<WORD> buildSampleTemplate() {
-    const DialogSpec& spec = hdrDialogSpec();
+    const DialogTemplateInfo& info = hdrDialogTemplateInfo();
     TemplateWriter t;
-    writeHeader(t, 1, kSampleTemplateWidth, kSampleTemplateHeight, kSampleTemplateTitle, spec.font,
-                spec.pointSize);
+    writeHeader(t, 1, kSampleTemplateWidth, kSampleTemplateHeight, kSampleTemplateTitle, info.font,
+                info.pointSize);
     t.align();
     t.dword(0);                   // helpID
     t.dword(0);                   // exStyle

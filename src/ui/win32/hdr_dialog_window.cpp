@@ -377,8 +377,8 @@ void Win32HdrDialog::setEnabled(int id, bool enabled) {
 }
 
 void Win32HdrDialog::setShown(int id, bool shown) {
-    const ControlSpec* spec = findControl(id);
-    if (spec && spec->hidden) return;  // created hidden, never shown
+    const ControlEntry* entry = findControl(id);
+    if (entry && entry->hidden) return;  // created hidden, never shown
     if (HWND w = item(id)) ShowWindow(w, shown ? SW_SHOWNA : SW_HIDE);
 }
 
