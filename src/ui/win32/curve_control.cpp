@@ -7,6 +7,7 @@
 #include "colour/curve_drawing.h"
 #include "colour/hue_backgrounds.h"
 #include "ui/model/dialog_view.h"
+#include "ui/win32/control_window.h"
 
 namespace qorva::win32 {
 namespace {
@@ -19,7 +20,7 @@ struct CurveWindow {
 };
 
 CurveWindow* stateOf(HWND curve) {
-    return reinterpret_cast<CurveWindow*>(GetWindowLongPtrW(curve, GWLP_USERDATA));
+    return controlState<CurveWindow>(curve);
 }
 
 CurveWindow* curveOf(HWND window) {
@@ -147,38 +148,11 @@ LRESULT handle(HWND curve, CurveWindow& state, UINT message, WPARAM wParam, LPAR
     return DefWindowProcW(curve, message, wParam, lParam);
 }
 
-LRESULT CALLBACK curveProc(HWND curve, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* state = new (std::nothrow) CurveWindow;
-            if (state == nullptr) return FALSE;
-            SetWindowLongPtrW(curve, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-            return DefWindowProcW(curve, message, wParam, lParam);
-        }
-        if (message == WM_NCDESTROY) {
-            delete stateOf(curve);
-            SetWindowLongPtrW(curve, GWLP_USERDATA, 0);
-            return DefWindowProcW(curve, message, wParam, lParam);
-        }
-        CurveWindow* state = stateOf(curve);
-        if (state == nullptr) return DefWindowProcW(curve, message, wParam, lParam);
-        return handle(curve, *state, message, wParam, lParam);
-    } catch (...) {
-        return message == WM_NCCREATE ? FALSE : 0;
-    }
-}
-
 }  // namespace
 
 bool registerCurveClass(HINSTANCE module) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = &curveProc;
-    windowClass.hInstance = module;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_CROSS));
-    windowClass.lpszClassName = kCurveClassName;
-    if (RegisterClassExW(&windowClass) != 0) return true;
-    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registerControlClass(module, kCurveClassName, &controlProc<CurveWindow, handle>,
+                                reinterpret_cast<LPCWSTR>(IDC_CROSS));
 }
 
 void unregisterCurveClass(HINSTANCE module) {

@@ -6,6 +6,7 @@
 
 #include "ui/model/dialog_controls.h"
 #include "ui/model/filter_chooser_model.h"
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace qorva::win32 {
@@ -28,7 +29,7 @@ struct ChooserWindow {
 };
 
 ChooserWindow* stateOf(HWND chooser) {
-    return reinterpret_cast<ChooserWindow*>(GetWindowLongPtrW(chooser, GWLP_USERDATA));
+    return controlState<ChooserWindow>(chooser);
 }
 
 RECT toRect(const ClientRect& r) {
@@ -216,38 +217,12 @@ LRESULT handle(HWND chooser, ChooserWindow& state, UINT message, WPARAM wParam, 
     return DefWindowProcW(chooser, message, wParam, lParam);
 }
 
-LRESULT CALLBACK chooserProc(HWND chooser, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* state = new (std::nothrow) ChooserWindow;
-            if (state == nullptr) return FALSE;
-            SetWindowLongPtrW(chooser, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-            return DefWindowProcW(chooser, message, wParam, lParam);
-        }
-        if (message == WM_NCDESTROY) {
-            delete stateOf(chooser);
-            SetWindowLongPtrW(chooser, GWLP_USERDATA, 0);
-            return DefWindowProcW(chooser, message, wParam, lParam);
-        }
-        ChooserWindow* state = stateOf(chooser);
-        if (state == nullptr) return DefWindowProcW(chooser, message, wParam, lParam);
-        return handle(chooser, *state, message, wParam, lParam);
-    } catch (...) {
-        return message == WM_NCCREATE ? FALSE : 0;
-    }
-}
-
 }  // namespace
 
 bool registerFilterChooserClass(HINSTANCE module) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = &chooserProc;
-    windowClass.hInstance = module;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND));
-    windowClass.lpszClassName = kFilterChooserClassName;
-    if (RegisterClassExW(&windowClass) != 0) return true;
-    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registerControlClass(module, kFilterChooserClassName,
+                                &controlProc<ChooserWindow, handle>,
+                                reinterpret_cast<LPCWSTR>(IDC_HAND));
 }
 
 void unregisterFilterChooserClass(HINSTANCE module) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ui/model/memory_bar_model.h"
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace qorva::win32 {
@@ -17,11 +18,13 @@ constexpr int kLabelHeight96 = 9;  // Arial, character height in pixels at 96 DP
 struct MemoryBarWindow {
     MemoryBarModel* model = nullptr;
     ScaledFontCache font;
-};
 
-MemoryBarWindow* stateOf(HWND bar) {
-    return reinterpret_cast<MemoryBarWindow*>(GetWindowLongPtrW(bar, GWLP_USERDATA));
-}
+    // The bar paints and edits the dialog's model, handed over when the window is made.
+    bool created(const CREATESTRUCTW& create) {
+        model = static_cast<MemoryBarModel*>(create.lpCreateParams);
+        return model != nullptr;
+    }
+};
 
 Font labelFont(HWND, double scale) {
     LOGFONTW font{};
@@ -126,42 +129,11 @@ LRESULT handle(HWND bar, MemoryBarWindow& state, UINT message, WPARAM wParam, LP
     return DefWindowProcW(bar, message, wParam, lParam);
 }
 
-LRESULT CALLBACK memoryBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            auto* model = static_cast<MemoryBarModel*>(create->lpCreateParams);
-            if (model == nullptr) return FALSE;
-            auto* state = new (std::nothrow) MemoryBarWindow;
-            if (state == nullptr) return FALSE;
-            state->model = model;
-            SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-            return DefWindowProcW(bar, message, wParam, lParam);
-        }
-        if (message == WM_NCDESTROY) {
-            delete stateOf(bar);
-            SetWindowLongPtrW(bar, GWLP_USERDATA, 0);
-            return DefWindowProcW(bar, message, wParam, lParam);
-        }
-        MemoryBarWindow* state = stateOf(bar);
-        if (state == nullptr) return DefWindowProcW(bar, message, wParam, lParam);
-        return handle(bar, *state, message, wParam, lParam);
-    } catch (...) {
-        return message == WM_NCCREATE ? FALSE : 0;
-    }
-}
-
 }  // namespace
 
 bool registerMemoryBarClass(HINSTANCE module) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = &memoryBarProc;
-    windowClass.hInstance = module;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kMemoryBarClassName;
-    if (RegisterClassExW(&windowClass) != 0) return true;
-    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registerControlClass(module, kMemoryBarClassName, &controlProc<MemoryBarWindow, handle>,
+                                reinterpret_cast<LPCWSTR>(IDC_ARROW));
 }
 
 void unregisterMemoryBarClass(HINSTANCE module) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "plugin/working_image.h"
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace qorva::win32 {
@@ -31,10 +32,16 @@ struct PreviewWindow {
     bool pressed = false;
     bool timer = false;
     ScaledFontCache font;
+
+    void stopTimer(HWND preview) {
+        if (timer) KillTimer(preview, kBusyTimer);
+        timer = false;
+    }
+    void destroying(HWND preview) { stopTimer(preview); }
 };
 
 PreviewWindow* stateOf(HWND preview) {
-    return reinterpret_cast<PreviewWindow*>(GetWindowLongPtrW(preview, GWLP_USERDATA));
+    return controlState<PreviewWindow>(preview);
 }
 
 PreviewWindow* previewOf(HWND window) {
@@ -160,11 +167,6 @@ bool notify(HWND preview, PreviewWindow& state, int code) {
     return IsWindow(preview) && stateOf(preview) == &state;
 }
 
-void stopTimer(HWND preview, PreviewWindow& state) {
-    if (state.timer) KillTimer(preview, kBusyTimer);
-    state.timer = false;
-}
-
 LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
@@ -221,7 +223,7 @@ LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, 
             return parent != nullptr ? SendMessageW(parent, message, wParam, lParam) : 0;
         }
         case WM_DESTROY:
-            stopTimer(preview, state);
+            state.stopTimer(preview);
             break;
         default:
             break;
@@ -229,42 +231,11 @@ LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, 
     return DefWindowProcW(preview, message, wParam, lParam);
 }
 
-LRESULT CALLBACK previewProc(HWND preview, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* state = new (std::nothrow) PreviewWindow;
-            if (state == nullptr) return FALSE;
-            SetWindowLongPtrW(preview, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-            return DefWindowProcW(preview, message, wParam, lParam);
-        }
-        if (message == WM_NCDESTROY) {
-            if (PreviewWindow* state = stateOf(preview)) {
-                stopTimer(preview, *state);
-                delete state;
-            }
-            SetWindowLongPtrW(preview, GWLP_USERDATA, 0);
-            return DefWindowProcW(preview, message, wParam, lParam);
-        }
-        PreviewWindow* state = stateOf(preview);
-        if (state == nullptr) return DefWindowProcW(preview, message, wParam, lParam);
-        return handle(preview, *state, message, wParam, lParam);
-    } catch (...) {
-        return message == WM_NCCREATE ? FALSE : 0;
-    }
-}
-
 }  // namespace
 
 bool registerPreviewClass(HINSTANCE module) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &previewProc;
-    windowClass.hInstance = module;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kPreviewClassName;
-    if (RegisterClassExW(&windowClass) != 0) return true;
-    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registerControlClass(module, kPreviewClassName, &controlProc<PreviewWindow, handle>,
+                                reinterpret_cast<LPCWSTR>(IDC_ARROW), CS_HREDRAW | CS_VREDRAW);
 }
 
 void unregisterPreviewClass(HINSTANCE module) {
@@ -324,7 +295,7 @@ void previewSetProgress(HWND preview, int percent) {
     if (state->progress > 0 && !state->timer) {
         state->timer = SetTimer(preview, kBusyTimer, kBusyTimerMs, nullptr) != 0;
     } else if (state->progress == 0) {
-        stopTimer(preview, *state);
+        state->stopTimer(preview);
     }
     // Only the band the bar lives in: the render reports progress often, and repainting the
     // picture each time would cost more than the fast preview itself.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/model/slider_model.h"
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace qorva::win32 {
@@ -38,7 +39,7 @@ struct SliderWindow {
 };
 
 SliderWindow* stateOf(HWND slider) {
-    return reinterpret_cast<SliderWindow*>(GetWindowLongPtrW(slider, GWLP_USERDATA));
+    return controlState<SliderWindow>(slider);
 }
 
 // Only the slider class's windows: any other handle is left alone.
@@ -309,39 +310,11 @@ LRESULT handle(HWND slider, SliderWindow& state, UINT message, WPARAM wParam, LP
     return DefWindowProcW(slider, message, wParam, lParam);
 }
 
-LRESULT CALLBACK sliderProc(HWND slider, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* state = new (std::nothrow) SliderWindow;
-            if (state == nullptr) return FALSE;
-            SetWindowLongPtrW(slider, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-            return DefWindowProcW(slider, message, wParam, lParam);
-        }
-        if (message == WM_NCDESTROY) {
-            delete stateOf(slider);
-            SetWindowLongPtrW(slider, GWLP_USERDATA, 0);
-            return DefWindowProcW(slider, message, wParam, lParam);
-        }
-        SliderWindow* state = stateOf(slider);
-        if (state == nullptr) return DefWindowProcW(slider, message, wParam, lParam);
-        return handle(slider, *state, message, wParam, lParam);
-    } catch (...) {
-        return message == WM_NCCREATE ? FALSE : 0;
-    }
-}
-
 }  // namespace
 
 bool registerSliderClass(HINSTANCE module) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &sliderProc;
-    windowClass.hInstance = module;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = kSliderClassName;
-    if (RegisterClassExW(&windowClass) != 0) return true;
-    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registerControlClass(module, kSliderClassName, &controlProc<SliderWindow, handle>,
+                                reinterpret_cast<LPCWSTR>(IDC_ARROW), CS_HREDRAW | CS_VREDRAW);
 }
 
 void unregisterSliderClass(HINSTANCE module) {
