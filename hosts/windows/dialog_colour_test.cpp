@@ -17,6 +17,7 @@
 #include "common/filter_host.h"
 #include "support/test_images.h"
 #include "windows/dialog_driver.h"
+#include "windows/dialog_run.h"
 #include "windows/plugin_library.h"
 #include "windows/test_files.h"
 
@@ -28,34 +29,6 @@ constexpr int kCurvesOn = 1099, kBalanceOn = 1098;
 constexpr int kFilterButton = 1129, kAll = 1108;
 constexpr int kChooser = 123457;
 constexpr std::uint32_t kSelectionEdge = 0x5698E9;  // the chooser frames the selected item so
-
-Document photo(int width, int height) {
-    return Document{width, height, 3, qorva::test::makePhotoLikeImage(width, height, 3)};
-}
-
-struct ColourRun {
-    std::int16_t result = 0;
-    std::vector<std::string> failures;
-    std::vector<std::uint8_t> output;
-};
-
-ColourRun runWithDialog(const Document& original, DialogDriver::Script script) {
-    PluginLibrary library(windowsPath(testFiles().plugin));
-    ColourRun run;
-    if (!library.entry()) {
-        run.failures.push_back("the plug-in did not load");
-        return run;
-    }
-    FilterHost host(library.entry(), original);
-    DialogDriver driver(std::move(script));
-    run.result = host.runFilter();
-    run.failures = driver.finish();
-    run.output = host.document().pixels;
-    return run;
-}
-
-#define EXPECT_NO_FAILURES(run) \
-    for (const std::string& failure : (run).failures) ADD_FAILURE() << failure
 
 RECT clientOf(HWND w) {
     RECT r{};
@@ -128,7 +101,7 @@ TEST(DialogColour, ToneCurveDragFollowsLiveOnlyWithoutAGlowFilter) {
         SCOPED_TRACE(filter);
         bool changedDuringDrag = false, changedAtRelease = false;
         std::string caption;
-        ColourRun run = runWithDialog(original, [&](DialogDriver& d) {
+        DialogRun run = runWithDialog(original, [&](DialogDriver& d) {
             if (!d.waitForFirstPreview()) return;
             d.click(kCurvesOn);
             if (filter != 0) chooseByKeys(d, filter);
@@ -154,7 +127,7 @@ TEST(DialogColour, ToneCurveDragFollowsLiveOnlyWithoutAGlowFilter) {
 
 TEST(DialogColour, RightClickDeletesAnInnerPoint) {
     const Document original = photo(48, 36);
-    ColourRun run = runWithDialog(original, [&](DialogDriver& d) {
+    DialogRun run = runWithDialog(original, [&](DialogDriver& d) {
         if (!d.waitForFirstPreview()) return;
         d.click(kCurvesOn);
         HWND curve = d.item(kToneCurve);
@@ -174,7 +147,7 @@ TEST(DialogColour, RightClickDeletesAnInnerPoint) {
 TEST(DialogColour, BalancePanelShowsTheHuesAndIsGreyerWhenOff) {
     const Document original = photo(32, 24);
     int redOff = 0, redOn = 0, cyanOn = 0;
-    ColourRun run = runWithDialog(original, [&](DialogDriver& d) {
+    DialogRun run = runWithDialog(original, [&](DialogDriver& d) {
         if (!d.waitForFirstPreview()) return;
         const RECT panel = d.clientRectOf(kBalanceCurve);
         const int y = panel.top + 4;
@@ -202,7 +175,7 @@ TEST(DialogColour, ChooserCoversThePreviewAndChoosesByKeysAndMouse) {
     bool previewHidden = false, chooserFocused = false, bwGrey = false, chooserGone = false;
     bool previewBack = false;
     std::string opened, afterRight, caption;
-    ColourRun run = runWithDialog(original, [&](DialogDriver& d) {
+    DialogRun run = runWithDialog(original, [&](DialogDriver& d) {
         if (!d.waitForFirstPreview()) return;
         SetForegroundWindow(d.dialog());
         previewRect = d.clientRectOf(kPreviewId);
@@ -266,7 +239,7 @@ TEST(DialogColour, ChooserCoversThePreviewAndChoosesByKeysAndMouse) {
 TEST(DialogColour, ChooserAfterAnAllRenderMakesItsThumbnailsFromAFastPreview) {
     const Document original = photo(64, 48);
     std::vector<std::uint32_t> fresh, afterAll;
-    ColourRun run = runWithDialog(original, [&](DialogDriver& d) {
+    DialogRun run = runWithDialog(original, [&](DialogDriver& d) {
         if (!d.waitForFirstPreview()) return;
         d.focus(1095);
         d.setEditText(1095, "2.00");
@@ -292,7 +265,7 @@ TEST(DialogColour, ChooserAfterAnAllRenderMakesItsThumbnailsFromAFastPreview) {
 TEST(DialogColour, OkWritesTheEnginesBytesForTheEditedCurvesAndFilter) {
     const Document original = photo(56, 40);
     CurvePoints points;
-    ColourRun run = runWithDialog(original, [&](DialogDriver& d) {
+    DialogRun run = runWithDialog(original, [&](DialogDriver& d) {
         if (!d.waitForFirstPreview()) return;
         d.click(kCurvesOn);
         d.click(kBalanceOn);

@@ -210,20 +210,24 @@ void DialogDriver::realDrag(int id, int fromX, int toX, int y, int steps) {
 }
 
 Screenshot DialogDriver::screenshot() const {
-    Screenshot shot;
     // Painting waits until the dialog's queue is empty: have everything painted first.
     settle(dialog_);
     pause(300);
     settle(dialog_);
+    return windowScreenshot(dialog_);
+}
+
+Screenshot windowScreenshot(HWND window) {
+    Screenshot shot;
     RECT r;
-    if (!GetWindowRect(dialog_, &r)) return shot;
+    if (!GetWindowRect(window, &r)) return shot;
     shot.width = r.right - r.left;
     shot.height = r.bottom - r.top;
-    HDC window = GetWindowDC(dialog_);
-    HDC memory = CreateCompatibleDC(window);
-    HBITMAP bitmap = CreateCompatibleBitmap(window, shot.width, shot.height);
+    HDC frame = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(frame);
+    HBITMAP bitmap = CreateCompatibleBitmap(frame, shot.width, shot.height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, shot.width, shot.height, window, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, shot.width, shot.height, frame, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -237,7 +241,7 @@ Screenshot DialogDriver::screenshot() const {
               DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(dialog_, window);
+    ReleaseDC(window, frame);
     return shot;
 }
 

@@ -29,6 +29,9 @@ struct Screenshot {
     bool saveBmp(const std::string& path) const;
 };
 
+// A window as it is on screen, read in-process (its whole window, frame included).
+Screenshot windowScreenshot(HWND window);
+
 class DialogDriver {
 public:
     using Script = std::function<void(DialogDriver&)>;

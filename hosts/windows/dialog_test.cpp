@@ -13,6 +13,7 @@
 #include "common/filter_host.h"
 #include "support/test_images.h"
 #include "windows/dialog_driver.h"
+#include "windows/dialog_run.h"
 #include "windows/message_box_watcher.h"
 #include "windows/plugin_library.h"
 #include "windows/test_files.h"
@@ -21,42 +22,6 @@ namespace host {
 namespace {
 
 const char* const kProfileKey = "Software\\QorvaHDR\\Settings";
-
-Document photo(int width, int height) {
-    return Document{width, height, 3, qorva::test::makePhotoLikeImage(width, height, 3)};
-}
-
-// One filter run of the shipped plug-in with a script working its dialog.
-struct DialogRun {
-    std::int16_t result = 0;
-    std::vector<std::string> failures;
-    std::vector<std::uint8_t> output;  // the document after the run
-    std::vector<std::uint8_t> outBuffer;
-};
-
-DialogRun runWithDialog(const Document& original, DialogDriver::Script script,
-                        HostOptions options = {}) {
-    PluginLibrary library(windowsPath(testFiles().plugin));
-    DialogRun run;
-    if (!library.entry()) {
-        run.failures.push_back("the plug-in did not load");
-        return run;
-    }
-    FilterHost host(library.entry(), original, options);
-    DialogDriver driver(std::move(script));
-    run.result = host.runFilter();
-    run.failures = driver.finish();
-    run.output = host.document().pixels;
-    run.outBuffer = host.outBuffer();
-    return run;
-}
-
-void confirmOnceShown(DialogDriver& d) {
-    if (d.waitForFirstPreview()) d.click(IDOK);
-}
-
-#define EXPECT_NO_FAILURES(run) \
-    for (const std::string& failure : (run).failures) ADD_FAILURE() << failure
 
 TEST(Dialog, OpensOwnedByTheHostWindowShowsTheFirstPreviewAndCancels) {
     HWND hostWindow = CreateWindowExA(0, "STATIC", "host document", WS_POPUP | WS_VISIBLE, 0, 0,

@@ -15,6 +15,7 @@
 #include "persistence/settings_file.h"
 #include "support/test_images.h"
 #include "windows/dialog_driver.h"
+#include "windows/dialog_run.h"
 #include "windows/message_box_watcher.h"
 #include "windows/plugin_library.h"
 #include "windows/test_files.h"
@@ -23,34 +24,6 @@ namespace host {
 namespace {
 
 constexpr int kSaveButton = 1135, kLoadButton = 1134, kFilterButton = 1129;
-
-Document photo(int width, int height) {
-    return Document{width, height, 3, qorva::test::makePhotoLikeImage(width, height, 3)};
-}
-
-struct DialogRun {
-    std::int16_t result = 0;
-    std::vector<std::string> failures;
-    std::vector<std::uint8_t> output;
-};
-
-DialogRun runWithDialog(const Document& original, DialogDriver::Script script) {
-    PluginLibrary library(windowsPath(testFiles().plugin));
-    DialogRun run;
-    if (!library.entry()) {
-        run.failures.push_back("the plug-in did not load");
-        return run;
-    }
-    FilterHost host(library.entry(), original);
-    DialogDriver driver(std::move(script));
-    run.result = host.runFilter();
-    run.failures = driver.finish();
-    run.output = host.document().pixels;
-    return run;
-}
-
-#define EXPECT_NO_FAILURES(run) \
-    for (const std::string& failure : (run).failures) ADD_FAILURE() << failure
 
 std::string folderOf(const std::string& path) {
     return path.substr(0, path.find_last_of('\\'));
@@ -128,35 +101,6 @@ void postCommand(DialogDriver& d, int id) {
                  reinterpret_cast<LPARAM>(d.item(id)));
 }
 
-// A window as it is on screen, for a look at what the common dialog shows.
-Screenshot windowShot(HWND window) {
-    Screenshot shot;
-    RECT r{};
-    GetWindowRect(window, &r);
-    shot.width = r.right - r.left;
-    shot.height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width, shot.height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    shot.pixels.resize(static_cast<std::size_t>(shot.width) * shot.height);
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(shot.height), shot.pixels.data(), &info,
-              DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return shot;
-}
-
 struct FindById {
     int id;
     HWND found = nullptr;
@@ -217,7 +161,7 @@ void answerFileDialog(DialogDriver& d, const char* title, const std::string& pat
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     if (const char* shot = std::getenv("QORVA_FILE_DIALOG_SCREENSHOT")) {
         Sleep(800);
-        windowShot(box).saveBmp(shot);
+        windowScreenshot(box).saveBmp(shot);
     }
     // The box's own OK ("Save", "Open"): a direct child, unlike the list inside the view that
     // shares its id.
@@ -471,7 +415,7 @@ TEST_F(Memories, APressOnASampleAfterAFilterChangeRestoresItsLookAndEscapeCloses
         SetForegroundWindow(sample);
         d.screenshot();
         if (const char* path = std::getenv("QORVA_SAMPLE_SCREENSHOT"))
-            windowShot(sample).saveBmp(path);
+            windowScreenshot(sample).saveBmp(path);
         pressKey(VK_ESCAPE);
         closedByEscape = d.waitFor([&] { return !IsWindow(sample); }, 5000, "Escape to close");
         d.click(IDCANCEL);
