@@ -15,6 +15,7 @@
 #include "persistence/memory_store.h"
 #include "plugin/platform_services.h"
 #include "plugin/working_image.h"
+#include "support/ini_entries.h"
 #include "support/temp_folder.h"
 #include "support/test_images.h"
 #include "ui/model/dialog_controls.h"
@@ -529,14 +530,7 @@ TEST(FilterChooserModel, KeysStepByModeAndByRowAndTheMouseFindsItems) {
     EXPECT_EQ(chooser.itemAt(first.left - 2, first.top), -1) << "between items";
 }
 
-// name=value| for every entry of a section, in the store's order.
-std::string entries(const IniStore& store, const std::string& section) {
-    std::string out;
-    const int s = store.FindSection(section);
-    for (int e = 0; s >= 0 && e < store.entryCount(s); ++e)
-        out += store.entryName(s, e) + "=" + store.entryValue(s, e) + "|";
-    return out;
-}
+using test::entries;
 
 constexpr int kCell = 11;  // a memory bar of ten cells, 11 pixels each
 

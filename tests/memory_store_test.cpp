@@ -6,19 +6,14 @@
 #include <string>
 
 #include "persistence/memory_location.h"
+#include "support/ini_entries.h"
 #include "support/temp_folder.h"
 #include "ui/model/memory_bar_model.h"
 
 namespace qorva {
 namespace {
 
-std::string entries(const IniStore& store, const std::string& section) {
-    std::string out;
-    const int s = store.FindSection(section);
-    for (int e = 0; s >= 0 && e < store.entryCount(s); ++e)
-        out += store.entryName(s, e) + "=" + store.entryValue(s, e) + "|";
-    return out;
-}
+using test::entries;
 
 void selectMethod(MethodSettings& settings, int id) {
     settings.method = id;

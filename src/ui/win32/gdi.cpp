@@ -90,6 +90,16 @@ Font iconTitleFont(HWND window) {
     return Font(CreateFontIndirectW(&font));
 }
 
+Font arialFont(int characterHeight96, int weight, double scale) {
+    LOGFONTW font{};
+    font.lfHeight = -scaledPx(characterHeight96, scale);
+    font.lfWeight = weight;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfPitchAndFamily = FF_SWISS;
+    lstrcpynW(font.lfFaceName, L"Arial", LF_FACESIZE);
+    return Font(CreateFontIndirectW(&font));
+}
+
 void fillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     const Brush brush = solidBrush(colour);
     if (brush) FillRect(dc, &rect, brush.get());

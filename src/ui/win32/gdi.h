@@ -135,6 +135,10 @@ int scaledPx(int px96, double scale);
 // dialogs and their controls.
 Font iconTitleFont(HWND window);
 
+// Arial at a character height given in pixels at 96 DPI (not a cell height), at the window's
+// scale: the face of the title bands and the memory cells' labels.
+Font arialFont(int characterHeight96, int weight, double scale);
+
 // A font owned by a control, made again only when the control's scale changes.
 class ScaledFontCache {
 public:

@@ -27,13 +27,7 @@ struct MemoryBarWindow {
 };
 
 Font labelFont(HWND, double scale) {
-    LOGFONTW font{};
-    font.lfHeight = -scaledPx(kLabelHeight96, scale);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = ANSI_CHARSET;
-    font.lfPitchAndFamily = FF_SWISS;
-    lstrcpynW(font.lfFaceName, L"Arial", LF_FACESIZE);
-    return Font(CreateFontIndirectW(&font));
+    return arialFont(kLabelHeight96, FW_NORMAL, scale);
 }
 
 void paint(HWND bar, MemoryBarWindow& state, HDC target) {

@@ -21,13 +21,7 @@ LabelState* stateOf(HWND label) {
 }
 
 Font titleFont(HWND, double scale) {
-    LOGFONTW font{};
-    font.lfHeight = -scaledPx(10, scale);  // character height, not cell height
-    font.lfWeight = FW_BOLD;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    lstrcpynW(font.lfFaceName, L"Arial", LF_FACESIZE);
-    return Font(CreateFontIndirectW(&font));
+    return arialFont(10, FW_BOLD, scale);
 }
 
 void paint(HWND label, LabelState& state, HDC target) {
