@@ -796,13 +796,18 @@ TEST(DialogFrame, LayoutShiftBottomBandAndCaptionScaleWithTheDialog) {
     // Far from the bottom; in the band (centred 19 above the bottom); a check box that would
     // land on the button below it in the template; the button itself.
     const std::vector<PixelRect> controls = {
-        {10, 100, 50, 120}, {200, 440, 250, 460}, {482, 440, 530, 456}, {482, 468, 532, 490}};
+        {10, 100, 50, 120},
+        {200, 440, 250, 460},
+        {482, 440, 530, 456},
+        {482, 468, 532, 490},
+        {482, 380, 590, 425}};  // and a panel above the check box that the raised row reaches
     const std::vector<PixelRect> shifted = shiftLayout(controls, h, true, 1.0);
     EXPECT_EQ(shifted[0], (PixelRect{10, 130, 50, 150}));
     EXPECT_EQ(shifted[1], (PixelRect{200, 471, 250, 491}));
     EXPECT_EQ(shifted[2], (PixelRect{482, 444, 530, 460}));  // above the bar (top 462)
     EXPECT_EQ(shifted[3], (PixelRect{482, 470, 532, 492}));
     EXPECT_FALSE(shifted[2].intersects(shifted[3]));
+    EXPECT_EQ(shifted[4], (PixelRect{482, 410, 590, 444}));  // ends where the row begins
 
     // Without a bottom bar everything only moves down.
     EXPECT_EQ(shiftLayout(controls, h, false, 1.0)[3], (PixelRect{482, 498, 532, 520}));

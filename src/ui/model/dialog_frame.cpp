@@ -62,6 +62,16 @@ std::vector<PixelRect> shiftLayout(const std::vector<PixelRect>& controls, int c
         const int top = std::min(barTop - c.height() - gap, c.top + shift);
         result[i] = {c.left, top, c.right, top + c.height()};
     }
+    // A row raised above the bar may reach into a control above it (at some scales the hue-shift
+    // panel's place): that control gives up the rows rather than cover the check boxes.
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        if (!inBand[i] || result[i] == out[i]) continue;
+        for (std::size_t j = 0; j < controls.size(); ++j) {
+            if (inBand[j] || !result[j].intersects(result[i]) || result[j].top >= result[i].top)
+                continue;
+            result[j].bottom = result[i].top;
+        }
+    }
     return result;
 }
 

@@ -41,7 +41,8 @@ PixelRect contentPanelRect(int clientWidth, int clientHeight, bool bottomBar, do
 // down by the shift; with a bottom bar, a control whose bottom lies within the band reach of
 // the client bottom is centred on the bottom line instead. Such a control that would then
 // overlap a band control lying lower in the template (the Clarity and De-haze check boxes over
-// Cancel and OK) stays a row of its own, just above the bottom bar.
+// Cancel and OK) stays a row of its own, just above the bottom bar; a control above that row
+// which it would reach into ends where the row begins.
 std::vector<PixelRect> shiftLayout(const std::vector<PixelRect>& controls, int clientHeight,
                                    bool bottomBar, double scale);
 

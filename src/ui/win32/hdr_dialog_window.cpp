@@ -299,16 +299,8 @@ void Win32HdrDialog::createCurveControl(int frameId, CurveModel& model,
                                         const CurvePanelSetup& setup) {
     HWND frame = GetDlgItem(dialog_, frameId);
     if (!frame) return;
-    // At some scales the layout shift puts the Clarity and De-haze row on the last panel's lower
-    // edge: the panel gives up those rows rather than hide the check boxes.
-    RECT place = placeOf(frame);
-    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (c == frame || (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) == 0) continue;
-        const RECT other = placeOf(c);
-        const bool besides = other.right <= place.left || other.left >= place.right;
-        if (!besides && other.top > place.top && other.top < place.bottom) place.bottom = other.top;
-    }
-    HWND curve = win32::createCurveControl(dialog_, place, frameId, pluginModule(), model, setup);
+    HWND curve =
+        win32::createCurveControl(dialog_, placeOf(frame), frameId, pluginModule(), model, setup);
     for (auto& slot : curves_) {
         if (slot.second == nullptr) {
             slot = {frameId, curve};
