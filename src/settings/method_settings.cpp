@@ -61,12 +61,6 @@ const MethodTable& storedOnly() {
 
 constexpr double kStoredOnlyGammaDefault = 1.0;
 
-const SliderRow* findRow(const MethodTable& table, char row) {
-    for (const SliderRow& r : table.rows)
-        if (r.row == row) return &r;
-    return nullptr;
-}
-
 // Stored values of a displayable method: its rows in the given order, named by the rows' keys.
 std::vector<StoredSlot> slotsOf(const MethodTable& table, const char* rows) {
     std::vector<StoredSlot> slots;
@@ -104,6 +98,12 @@ std::size_t storedIndex(int id) {
 }
 
 }  // namespace
+
+const SliderRow* findRow(const MethodTable& table, char row) {
+    for (const SliderRow& r : table.rows)
+        if (r.row == row) return &r;
+    return nullptr;
+}
 
 const MethodTable* methodTable(int id) {
     switch (id) {

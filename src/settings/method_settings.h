@@ -41,6 +41,8 @@ struct MethodTable {
 
 // The table of a displayable method (-1, 0, 1), or nullptr.
 const MethodTable* methodTable(int id);
+// The row 'A'..'F' of a method's table, or nullptr when the method does not show it.
+const SliderRow* findRow(const MethodTable& table, char row);
 // The row of a displayable method whose command-line option is `option`, or nullptr.
 const SliderRow* findOption(const MethodTable& table, const char* option);
 

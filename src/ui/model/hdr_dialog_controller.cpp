@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <new>
 #include <system_error>
 
@@ -57,12 +58,6 @@ int limitedPosition(double value, int scale, int minimum, int maximum) {
     return std::clamp(sliderPosition(value, scale), minimum, maximum);
 }
 
-const SliderRow* tableRow(const MethodTable& table, char row) {
-    for (const SliderRow& r : table.rows)
-        if (r.row == row) return &r;
-    return nullptr;
-}
-
 std::size_t rowIndex(const SliderRowControls& row) {
     return static_cast<std::size_t>(&row - sliderRowControls().data());
 }
@@ -72,7 +67,8 @@ std::size_t rowIndex(const SliderRowControls& row) {
 constexpr int kCurveFrames[] = {ctl::kBalanceFrame, ctl::kCurveFrame, ctl::kHueShiftFrame};
 
 bool isCurveFrame(int id) {
-    return id == ctl::kCurveFrame || id == ctl::kBalanceFrame || id == ctl::kHueShiftFrame;
+    return std::find(std::begin(kCurveFrames), std::end(kCurveFrames), id) !=
+           std::end(kCurveFrames);
 }
 
 class WaitCursorScope {
@@ -128,7 +124,7 @@ HdrDialogController::HdrDialogController(DialogView& view, PlatformServices* pla
     // Until the rows are set up for a method, the edits follow the first method's scales.
     const MethodTable& first = *methodTable(kMethodEyeCatching);
     for (const SliderRowControls& rc : sliderRowControls()) {
-        if (const SliderRow* row = tableRow(first, rc.row))
+        if (const SliderRow* row = findRow(first, rc.row))
             rows_[rowIndex(rc)] = {row->minPosition, row->maxPosition, row->divisor};
     }
 }
@@ -178,11 +174,7 @@ void HdrDialogController::initialise() {
         view_.setWaitCursor(true);
         view_.setStatusText(kPreparingMessage);
         setUpSliderRows();
-        for (int frame : kCurveFrames) {
-            curveOfFrame(frame)->SetActive(curveSwitchOn(frame));
-            view_.setEnabled(frame, curveSwitchOn(frame));
-            view_.repaintCurve(frame);
-        }
+        for (int frame : kCurveFrames) showCurvePanel(frame);
         // The first preview waits until the dialog is on screen.
         view_.startTimer(kStartupTimer, kStartupDelayMs);
         view_.createMemoryBar();
@@ -335,12 +327,16 @@ bool HdrDialogController::curveSwitchOn(int frameId) const {
     return frameId == ctl::kHueShiftFrame && colour_.hueShiftOn;
 }
 
-void HdrDialogController::curveSwitchClicked(int frameId) {
-    controlsToFields();
+void HdrDialogController::showCurvePanel(int frameId) {
     const bool on = curveSwitchOn(frameId);
     curveOfFrame(frameId)->SetActive(on);
     view_.setEnabled(frameId, on);
     view_.repaintCurve(frameId);
+}
+
+void HdrDialogController::curveSwitchClicked(int frameId) {
+    controlsToFields();
+    showCurvePanel(frameId);
     triggers_.colourSwitchChanged();
 }
 
@@ -507,13 +503,8 @@ void HdrDialogController::loadSettingsClicked() {
 void HdrDialogController::showLoadedSettings() {
     setUpSliderRows();
     fieldsToControls();
-    view_.setEnabled(ctl::kCurveFrame, colour_.curvesOn);
-    view_.setEnabled(ctl::kBalanceFrame, colour_.balanceOn);
-    view_.setEnabled(ctl::kHueShiftFrame, colour_.hueShiftOn);
-    view_.setControlText(ctl::kFilterButton, UpdateFilterCaption(colour_.filterMode));
-    // The panels show the loaded points.
-    for (int frame : {ctl::kCurveFrame, ctl::kBalanceFrame, ctl::kHueShiftFrame})
-        view_.repaintCurve(frame);
+    // The panels show the loaded switches and points.
+    for (int frame : kCurveFrames) showCurvePanel(frame);
     // Only once the controls show the loaded settings: the chooser's pending fast render reads
     // them, and would otherwise bring the old values back over part of the load.
     filterButtonAction();
@@ -748,7 +739,7 @@ void HdrDialogController::setUpSliderRows() {
     const bool rowFShown =
         method_.method == kMethodEyeCatching || method_.method == kMethodUltraContrast;
     for (const SliderRowControls& rc : sliderRowControls()) {
-        const SliderRow* row = tableRow(*table, rc.row);
+        const SliderRow* row = findRow(*table, rc.row);
         bool enabled = false;
         if (row != nullptr) {
             // A row the method does not have keeps its label, range and value, disabled.

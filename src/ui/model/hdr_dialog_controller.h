@@ -130,6 +130,8 @@ private:
     void chooserScrolled(int code, int position);
     // A curve check box clicked: the panel follows its switch, then the colours refresh.
     void curveSwitchClicked(int frameId);
+    // A curve panel takes its switch as its active and enabled state and is repainted.
+    void showCurvePanel(int frameId);
     void curveResetClicked(int frameId);
     CurveModel* curveOfFrame(int frameId);
     bool curveSwitchOn(int frameId) const;
