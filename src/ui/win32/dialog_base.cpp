@@ -38,9 +38,7 @@ std::vector<HWND> children(HWND dialog) {
 }
 
 PixelRect rectInClient(HWND dialog, HWND child) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+    const RECT r = childRect(dialog, child);
     return {r.left, r.top, r.right, r.bottom};
 }
 

@@ -59,6 +59,13 @@ OffscreenPaint::~OffscreenPaint() {
     DeleteDC(memory_);
 }
 
+RECT childRect(HWND parent, HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 double windowScale(HWND window) {
     int dpi = 0;
     if (window != nullptr) {

@@ -126,6 +126,10 @@ private:
     POINT previousOrigin_{};
 };
 
+// A child window's rectangle in its parent's client coordinates: where a control is placed over
+// a template's frame.
+RECT childRect(HWND parent, HWND child);
+
 // The window's DPI divided by 96 (1.0 when it cannot be told).
 double windowScale(HWND window);
 // A length given at 96 DPI at the window's scale, rounded to the nearest pixel.

@@ -17,6 +17,7 @@
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/filter_chooser.h"
+#include "ui/win32/gdi.h"
 #include "ui/win32/memory_bar_control.h"
 #include "ui/win32/preview_control.h"
 #include "ui/win32/sample_window.h"
@@ -73,12 +74,7 @@ private:
         return GetDlgItem(dialog_, id);
     }
     // The rectangle of a control in the dialog's client coordinates.
-    RECT placeOf(HWND control) const {
-        RECT r{};
-        GetWindowRect(control, &r);
-        MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
+    RECT placeOf(HWND control) const { return childRect(dialog_, control); }
 
     // DialogView
     void initialiseDialogBase() override;
@@ -288,10 +284,7 @@ void Win32HdrDialog::initialiseDialogBase() {
 
 void Win32HdrDialog::createPreviewControl() {
     HWND frame = GetDlgItem(dialog_, ctl::kPreviewFrame);
-    RECT r;
-    GetWindowRect(frame, &r);
-    MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
-    preview_ = win32::createPreviewControl(dialog_, r, pluginModule());
+    preview_ = win32::createPreviewControl(dialog_, placeOf(frame), pluginModule());
     previewEnableClicks(preview_, true);
 }
 
@@ -336,10 +329,8 @@ void Win32HdrDialog::closeFilterChooser() {
 
 void Win32HdrDialog::createMemoryBar() {
     HWND frame = GetDlgItem(dialog_, ctl::kMemoryFrame);
-    RECT r;
-    GetWindowRect(frame, &r);
-    MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&r), 2);
-    memoryBar_ = win32::createMemoryBar(dialog_, r, pluginModule(), controller_->memoryBar());
+    memoryBar_ =
+        win32::createMemoryBar(dialog_, placeOf(frame), pluginModule(), controller_->memoryBar());
 }
 
 std::string Win32HdrDialog::controlText(int id) const {

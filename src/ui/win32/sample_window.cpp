@@ -9,6 +9,7 @@
 #include "ui/model/samples_model.h"
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/dialog_template.h"
+#include "ui/win32/gdi.h"
 #include "ui/win32/preview_control.h"
 
 namespace qorva::win32 {
@@ -25,20 +26,13 @@ struct SampleWindow {
     DialogBase base{DialogBaseOptions{false, true, {}, {}}};
 };
 
-RECT rectInClient(HWND window, HWND child) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 // The frame moves below the caption band, and the window grows around it with the template's
 // left margin on every side, so that the whole view stays inside the window.
 void initialise(SampleWindow& s) {
     s.base.initialise(s.window);
     const HWND frame = GetDlgItem(s.window, kSampleViewFrame);
     if (frame == nullptr) return;
-    const RECT place = rectInClient(s.window, frame);
+    const RECT place = childRect(s.window, frame);
     RECT outer{0, 0, place.right + place.left, place.bottom + place.left};
     AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(s.window, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(s.window, GWL_EXSTYLE)));
