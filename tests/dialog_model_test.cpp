@@ -14,6 +14,7 @@
 #include "colour/color_filters.h"
 #include "persistence/memory_store.h"
 #include "plugin/platform_services.h"
+#include "plugin/resample.h"
 #include "plugin/working_image.h"
 #include "support/ini_entries.h"
 #include "support/temp_folder.h"
@@ -22,6 +23,7 @@
 #include "ui/model/dialog_frame.h"
 #include "ui/model/filter_chooser_model.h"
 #include "ui/model/hdr_dialog_controller.h"
+#include "ui/model/preview_zoom.h"
 #include "ui/model/samples_model.h"
 #include "ui/model/slider_model.h"
 
@@ -47,6 +49,9 @@ public:
     bool previewShown = true;
     std::string chosenFile;  // what the file dialogs return ("" = cancelled)
     std::vector<int> samplesOpened;
+    ClientRect client{0, 0, 84, 68};
+    std::vector<std::uint8_t> shown;  // the pixels of the last picture shown
+    std::string label;
 
     void note(const char* name, int a = 0, int b = 0) {
         log.push_back(std::string(name) + "(" + std::to_string(a) + "," + std::to_string(b) + ")");
@@ -98,9 +103,13 @@ public:
     }
     void setRelativeDrag(int id, double factor) override { note("relative", id, factor == 1.0); }
     void attachToCheckBox(int check, int control) override { note("attach", check, control); }
-    ClientRect previewClientRect() const override { return {0, 0, 84, 68}; }
-    void showPreviewImage(const WorkingImage&) override { ++previews; }
+    ClientRect previewClientRect() const override { return client; }
+    void showPreviewImage(const WorkingImage& image) override {
+        ++previews;
+        shown.assign(image.pixels(), image.pixels() + image.byteSize());
+    }
     void setStatusText(const std::string& t) override { note("status", t); }
+    void setPreviewLabel(const std::string& t) override { label = t; }
     void setProgress(int) override {}
     void showMessage(const std::string& t) override {
         messages.push_back(t);
@@ -145,11 +154,18 @@ public:
 struct Dialog {
     RecordingView view;
     FakePlatform platform;
+    int width = 64, height = 48;
     std::vector<std::uint8_t> image = test::makePhotoLikeImage(64, 48);
     HdrDialogController dialog{view, &platform};
 
+    Dialog() = default;
+    // A larger photograph than the preview area, for the 1:1 view.
+    Dialog(int w, int h, ClientRect client)
+        : width(w), height(h), image(test::makePhotoLikeImage(w, h)) {
+        view.client = client;
+    }
     void open() {
-        dialog.setHostInput(image.data(), 64, 48);
+        dialog.setHostInput(image.data(), width, height);
         dialog.initialise();
         dialog.timerFired(kStartupTimer);
     }
@@ -458,6 +474,144 @@ TEST(DialogController, ChoosingAFilterSetsTheCaptionRefreshesAndClosesTheChooser
         EXPECT_EQ(d.view.previews > previews, c.code == kChooserChosen);
         EXPECT_EQ(d.view.chooser, nullptr);
         EXPECT_TRUE(d.view.previewShown);
+    }
+}
+
+// A 300 x 200 photograph in a preview whose area is 120 x 80: fitted, it shows at 120 x 80;
+// Fine works at 240 x 160.
+constexpr ClientRect kZoomClient{0, 0, 124, 100};
+
+std::vector<std::uint8_t> resampled(const std::uint8_t* from, int w, int h, int toW, int toH) {
+    std::vector<std::uint8_t> to(static_cast<std::size_t>(toW) * toH * 3);
+    resamplePixels(from, w, h, to.data(), toW, toH, 3, kResizeBlockOrBilinear);
+    return to;
+}
+
+TEST(PreviewCompare, HoldingShowsTheInputShrunkAsThePreviewWasAndLettingGoTheResult) {
+    struct Case {
+        int button;
+        int workingW, workingH;  // where the input went first, 0 when shrunk at once
+    };
+    for (const Case& c :
+         {Case{ctl::kFast, 0, 0}, Case{ctl::kFine, 240, 160}, Case{ctl::kAll, 0, 0}}) {
+        Dialog d(300, 200, kZoomClient);
+        d.open();
+        d.dialog.buttonClicked(c.button);
+        const std::vector<std::uint8_t> result = d.view.shown;
+        std::vector<std::uint8_t> expected =
+            c.workingW == 0
+                ? resampled(d.image.data(), 300, 200, 120, 80)
+                : resampled(resampled(d.image.data(), 300, 200, c.workingW, c.workingH).data(),
+                            c.workingW, c.workingH, 120, 80);
+        d.dialog.previewRightPressed(false);
+        EXPECT_EQ(d.view.label, kOriginalLabel) << c.button;
+        EXPECT_EQ(d.view.shown, expected) << c.button;
+        d.dialog.previewRightReleased();
+        EXPECT_EQ(d.view.label, "") << c.button;
+        EXPECT_EQ(d.view.shown, result) << c.button;
+        // The backslash key holds the same way.
+        d.dialog.originalKey(true);
+        EXPECT_EQ(d.view.shown, expected) << c.button;
+        d.dialog.originalKey(false);
+        EXPECT_EQ(d.view.shown, result) << c.button;
+    }
+}
+
+TEST(PreviewZoom, TheActualSizePartStaysInsideTheImageWhereverThePointerIs) {
+    const ImageSize image{300, 200};
+    const ImageSize shown{120, 80};  // centred in kZoomClient: from (2, 10) to (122, 90)
+    struct Case {
+        int px, py;
+        ImageRegion region;
+    };
+    const Case cases[] = {
+        {0, 0, {0, 0, 120, 80}},        {123, 0, {180, 0, 120, 80}},  {0, 99, {0, 120, 120, 80}},
+        {123, 99, {180, 120, 120, 80}}, {62, 50, {91, 61, 120, 80}},  {-40, 500, {0, 120, 120, 80}},
+        {2, 50, {0, 61, 120, 80}},      {121, 10, {180, 0, 120, 80}},
+    };
+    for (const Case& c : cases) {
+        const ImagePoint at = fullImagePoint(kZoomClient, shown, image, c.px, c.py);
+        EXPECT_EQ(actualSizeRegion(image, {120, 80}, at.x, at.y), c.region) << c.px << "," << c.py;
+    }
+    // An image smaller than the area is shown whole; panning stops at the edges.
+    EXPECT_EQ(actualSizeRegion({100, 50}, {120, 80}, 90, 40), (ImageRegion{0, 0, 100, 50}));
+    EXPECT_EQ(pannedRegion({10, 20, 120, 80}, image, -500, 500), (ImageRegion{0, 120, 120, 80}));
+    EXPECT_EQ(pannedRegion({10, 20, 120, 80}, image, 1000, -5), (ImageRegion{180, 15, 120, 80}));
+}
+
+TEST(PreviewZoom, ShowsTheFinalResultAtOneToOneRendersAllFirstAndStillSamples) {
+    Dialog d(300, 200, kZoomClient);
+    d.open();
+    d.view.log.clear();
+    const ImagePoint centre{62, 50};
+    d.dialog.previewZoom(true, &centre);  // on a fast preview: All runs first, with the wait
+    ASSERT_TRUE(d.dialog.actualSizeShown());
+    EXPECT_NE(std::find(d.view.log.begin(), d.view.log.end(), "wait(1,0)"), d.view.log.end());
+    EXPECT_EQ(d.view.label, kActualSizeLabel);
+    d.dialog.previewPanKey(1, 1);  // an eighth of the view each way
+    const ImageRegion region = d.dialog.actualSizeRegion();
+    EXPECT_EQ(region, (ImageRegion{106, 71, 120, 80}));
+    const std::vector<std::uint8_t> part = d.view.shown;
+
+    d.dialog.previewRightPressed(false);  // the original of the same part
+    EXPECT_EQ(d.view.label, kOriginalActualSizeLabel);
+    WorkingImage original;
+    ASSERT_TRUE(copyRegion(d.image.data(), 300, 200, region, original));
+    EXPECT_EQ(d.view.shown, std::vector<std::uint8_t>(original.pixels(),
+                                                      original.pixels() + original.byteSize()));
+    d.dialog.previewRightReleased();
+
+    d.dialog.previewRightPressed(true);  // with Shift: the picture follows the pointer
+    d.dialog.previewRightMoved(30, -10);
+    d.dialog.previewRightReleased();
+    EXPECT_EQ(d.dialog.actualSizeRegion(), (ImageRegion{76, 81, 120, 80}));
+    d.dialog.previewRightPressed(true);
+    d.dialog.previewRightMoved(-30, 10);
+    d.dialog.previewRightReleased();
+
+    d.dialog.previewPressed();  // a sample of the fitted picture, the view stays
+    EXPECT_EQ(d.view.samplesOpened.size(), 1u);
+    EXPECT_TRUE(d.dialog.actualSizeShown());
+
+    std::vector<std::uint8_t> final;
+    d.dialog.deliverResult = [&](const WorkingImage& image) {
+        final.assign(image.pixels(), image.pixels() + image.byteSize());
+    };
+    d.dialog.buttonClicked(ctl::kOk);
+    ASSERT_EQ(final.size(), 300u * 200 * 3);
+    ASSERT_TRUE(copyRegion(final.data(), 300, 200, region, original));
+    EXPECT_EQ(part, std::vector<std::uint8_t>(original.pixels(),
+                                              original.pixels() + original.byteSize()));
+}
+
+TEST(PreviewZoom, RendersRefreshesChangesAndResizesReturnToTheFittedView) {
+    const std::pair<const char*, std::function<void(Dialog&)>> events[] = {
+        {"fast", [](Dialog& d) { d.dialog.buttonClicked(ctl::kFast); }},
+        {"fine", [](Dialog& d) { d.dialog.buttonClicked(ctl::kFine); }},
+        {"gamma", [](Dialog& d) { d.scroll(ctl::kGammaSlider, 150, N::ThumbTrack); }},
+        {"method", [](Dialog& d) { d.chooseRadio(ctl::kMethod1); }},
+        {"slider", [](Dialog& d) { d.scroll(ctl::kSliderA, 150, N::EndScroll); }},
+        {"curve", [](Dialog& d) { d.checkBox(ctl::kCurvesOn, true); }},
+        {"typed",
+         [](Dialog& d) {
+             d.type(ctl::kEditB, "0.7");
+             d.dialog.editFocusLost(ctl::kEditB);
+         }},
+        {"resize", [](Dialog& d) { d.dialog.previewResized(); }},
+    };
+    for (const auto& [name, event] : events) {
+        Dialog d(300, 200, kZoomClient);
+        d.open();
+        d.checkBox(ctl::kAutoPreview, false);
+        d.dialog.buttonClicked(ctl::kAll);
+        d.dialog.previewZoom(true, nullptr);
+        ASSERT_TRUE(d.dialog.actualSizeShown()) << name;
+        const int before = d.view.previews;
+        event(d);
+        EXPECT_FALSE(d.dialog.actualSizeShown()) << name;
+        EXPECT_FALSE(d.dialog.driver().fullResult().hasPixels()) << name;
+        EXPECT_GT(d.view.previews, before) << name;  // the fitted picture is shown again
+        EXPECT_EQ(d.view.label, "") << name;
     }
 }
 

@@ -47,15 +47,18 @@ void RenderDriver::setHostInput(const std::uint8_t* inData, int width, int heigh
     inputHeight_ = height;
 }
 
+ImageSize RenderDriver::previewArea() const {
+    const ClientRect rect = host_.previewClientRect();
+    const int areaW = (rect.right - kPreviewMarginX) - (rect.left + kPreviewMarginX);
+    const int areaH = (rect.bottom - kPreviewMarginY) - (rect.top + kPreviewMarginY);
+    return {areaW > 1 ? areaW : 1, areaH > 1 ? areaH : 1};
+}
+
 ImageSize RenderDriver::fit(int k) const {
     if (inputWidth_ <= 0 || inputHeight_ <= 0) return {};
-    const ClientRect rect = host_.previewClientRect();
-    const double areaW =
-        static_cast<double>(rect.right - kPreviewMarginX) - (rect.left + kPreviewMarginX);
-    const double areaH =
-        static_cast<double>(rect.bottom - kPreviewMarginY) - (rect.top + kPreviewMarginY);
-    const double aw = k * (areaW > 1 ? areaW : 1);
-    const double ah = k * (areaH > 1 ? areaH : 1);
+    const ImageSize area = previewArea();
+    const double aw = k * static_cast<double>(area.width);
+    const double ah = k * static_cast<double>(area.height);
     const double r = static_cast<double>(inputHeight_) / inputWidth_;
     double h = std::trunc(aw * r);
     double w = aw;
@@ -124,7 +127,16 @@ bool RenderDriver::renderQuality(RenderQuality quality) {
         case RenderQuality::All: {
             if (!loadHostImage(nullptr) || !runMethod(false)) return false;
             const ImageSize size = fit(1);
-            renderImage_.Resize(size.width, size.height, kResizeBlockOrBilinear);
+            // The full-size result stays aside for the 1:1 view: the preview is made from it
+            // as Resize would, without holding more memory at once than Resize does.
+            WorkingImage shown;
+            if (shown.Create(size.width, size.height, 24) == kImageOk) {
+                resamplePixels(renderImage_.pixels(), renderImage_.width(), renderImage_.height(),
+                               shown.pixels(), size.width, size.height, 3, kResizeBlockOrBilinear);
+                fullResult_.TakeOver(renderImage_);
+                renderImage_.TakeOver(shown);
+            }
+            workingSize_ = {};
             previewStale_ = true;
             return showRenderImage();
         }
@@ -133,6 +145,7 @@ bool RenderDriver::renderQuality(RenderQuality quality) {
             if (size.height > inputHeight_ || size.width > inputWidth_)
                 size = {inputWidth_, inputHeight_};
             if (!loadHostImage(&size) || !runMethod(true)) return false;
+            workingSize_ = size;
             const ImageSize shown = fit(1);
             renderImage_.Resize(shown.width, shown.height, kResizeBlockOrBilinear);
             const bool shownOk = showRenderImage();
@@ -143,6 +156,7 @@ bool RenderDriver::renderQuality(RenderQuality quality) {
         default: {
             const ImageSize size = fit(1);
             if (!loadHostImage(&size) || !runMethod(true)) return false;
+            workingSize_ = {};
             previewStale_ = false;
             return refreshDisplay();
         }
@@ -150,6 +164,9 @@ bool RenderDriver::renderQuality(RenderQuality quality) {
 }
 
 bool RenderDriver::Render(RenderQuality quality) {
+    // A kept full-size result is never held through another render: a final render needs no
+    // more memory with the 1:1 view used than without.
+    fullResult_.Release();
     host_.renderStarting();
     if (host_.chooserOpen()) {
         host_.closeChooserAndShowPreview();
@@ -183,6 +200,34 @@ bool RenderDriver::ColorRefresh() {
     // colour-neutral preview, so a method that renders nothing leaves the preview alone.
     if (previewStale_) return Render(RenderQuality::Fast);
     return refreshDisplay();
+}
+
+const WorkingImage* RenderDriver::originalPreview() {
+    if (input_ == nullptr || !displayImage_.hasPixels()) return nullptr;
+    const int w = displayImage_.width();
+    const int h = displayImage_.height();
+    const bool cached = original_.hasPixels() && original_.width() == w &&
+                        original_.height() == h &&
+                        originalWorkingSize_.width == workingSize_.width &&
+                        originalWorkingSize_.height == workingSize_.height;
+    if (cached) return &original_;
+    original_.Release();
+    const std::uint8_t* source = input_;
+    int sourceW = inputWidth_;
+    int sourceH = inputHeight_;
+    WorkingImage working;
+    if (workingSize_.width > 0 && workingSize_.height > 0) {
+        if (working.Create(workingSize_.width, workingSize_.height, 24) != kImageOk) return nullptr;
+        resamplePixels(input_, inputWidth_, inputHeight_, working.pixels(), working.width(),
+                       working.height(), 3, kResizeBlockOrBilinear);
+        source = working.pixels();
+        sourceW = working.width();
+        sourceH = working.height();
+    }
+    if (original_.Create(w, h, 24) != kImageOk) return nullptr;
+    resamplePixels(source, sourceW, sourceH, original_.pixels(), w, h, 3, kResizeBlockOrBilinear);
+    originalWorkingSize_ = workingSize_;
+    return &original_;
 }
 
 bool RenderDriver::refreshDisplay() {

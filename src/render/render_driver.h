@@ -61,10 +61,22 @@ public:
     // Preview size for k = 1 (shown) or 2 (Fine's working size), at least 1 x 1 once the host
     // input is set, {0, 0} before.
     ImageSize fit(int k) const;
+    // The area of the preview's client rectangle that fit(1) fills in one direction: the
+    // client less its frame and text bands, at least 1 x 1.
+    ImageSize previewArea() const;
     bool previewStale() const { return previewStale_; }
     WorkingImage& renderImage() { return renderImage_; }
     const WorkingImage& renderImage() const { return renderImage_; }
     const WorkingImage& displayImage() const { return displayImage_; }
+
+    // The full-size result of the last All render, kept for the preview's 1:1 view until the
+    // next render starts or releaseFullResult(); without pixels otherwise.
+    const WorkingImage& fullResult() const { return fullResult_; }
+    void releaseFullResult() { fullResult_.Release(); }
+    // The host input shrunk to the display image's size the way the current preview was made
+    // (straight, or through Fine's working size), made once per preview size; null when there
+    // is no preview yet or it cannot be had.
+    const WorkingImage* originalPreview();
 
 private:
     bool renderQuality(RenderQuality quality);
@@ -82,6 +94,12 @@ private:
     int inputHeight_ = 0;
     WorkingImage renderImage_;
     WorkingImage displayImage_;
+    WorkingImage fullResult_;
+    // The size Fine shrank the host input to before the method ran; {0, 0} after the other
+    // qualities, which shrink it once.
+    ImageSize workingSize_;
+    WorkingImage original_;
+    ImageSize originalWorkingSize_;
     bool previewStale_ = false;
 };
 

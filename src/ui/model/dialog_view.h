@@ -60,6 +60,9 @@ public:
     virtual ClientRect previewClientRect() const = 0;
     virtual void showPreviewImage(const WorkingImage& display) = 0;  // repaints at once
     virtual void setStatusText(const std::string& text) = 0;
+    // The short text in the preview's top band that names what it shows ("" for the fitted
+    // result), painted with the next picture.
+    virtual void setPreviewLabel(const std::string& text) = 0;
     virtual void setProgress(int percent) = 0;  // repaints at once
     virtual void setPreviewShown(bool shown) = 0;
 

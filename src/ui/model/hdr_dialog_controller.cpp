@@ -132,6 +132,9 @@ HdrDialogController::HdrDialogController(DialogView& view, PlatformServices* pla
 void HdrDialogController::setHostInput(const std::uint8_t* input, int width, int height) {
     driver_.setHostInput(input, width, height);
     hostInputSet_ = input != nullptr && width > 0 && height > 0;
+    input_ = hostInputSet_ ? input : nullptr;
+    inputWidth_ = hostInputSet_ ? width : 0;
+    inputHeight_ = hostInputSet_ ? height : 0;
 }
 
 void HdrDialogController::initialise() {
@@ -243,6 +246,12 @@ void HdrDialogController::timerFired(int id) {
 
 void HdrDialogController::buttonClicked(int id) {
     handle([this, id] {
+        // Saving, the automatic-preview switch and closing change nothing that the 1:1 view
+        // shows; loading leaves it only once something was loaded.
+        const int keepsView[] = {ctl::kSaveSettings, ctl::kLoadSettings, ctl::kAutoPreview,
+                                 ctl::kOk, ctl::kCancel};
+        if (std::find(std::begin(keepsView), std::end(keepsView), id) == std::end(keepsView))
+            leaveActualSize();
         switch (id) {
             case ctl::kMethod0:
             case ctl::kMethod1:
@@ -464,6 +473,7 @@ void HdrDialogController::cancelRequested() {
 
 void HdrDialogController::scrolled(int senderId, int code, int position) {
     handle([this, senderId, code, position] {
+        leaveActualSize();
         if (senderId == ctl::kFilterChooser) {
             chooserScrolled(code, position);
         } else if (isCurveFrame(senderId)) {
@@ -501,6 +511,7 @@ void HdrDialogController::loadSettingsClicked() {
 }
 
 void HdrDialogController::showLoadedSettings() {
+    leaveActualSize();
     setUpSliderRows();
     fieldsToControls();
     // The panels show the loaded switches and points.
@@ -525,6 +536,7 @@ void HdrDialogController::memoryBarNotified(bool store) {
             view_.showMessage(refusal);
             return;
         }
+        leaveActualSize();
         setUpSliderRows();
         fieldsToControls();
         triggers_.settingsRecalled();
@@ -631,6 +643,7 @@ bool HdrDialogController::applyEdit(int editId, bool complain) {
     value = limitTyped(index, editId, value);
     const std::string applied = view_.controlText(editId);
     appliedText_[index] = applied;
+    leaveActualSize();
     // The slider moves to the number, but the edit keeps what was typed: that is the value
     // the renders use, also outside the slider's range.
     view_.setSliderPosition(slider,
@@ -778,11 +791,144 @@ void HdrDialogController::setWaitCursor(bool on) {
 void HdrDialogController::repaintPreview() {
     // Every new picture, a colour-only refresh included, may be sampled again.
     samples_.previewChanged();
-    view_.showPreviewImage(driver_.displayImage());
+    showPreview();
 }
 
 void HdrDialogController::renderStarting() {
     samples_.previewChanged();
+    // The driver has given back the full-size result: the fitted view is shown until the
+    // render paints its own.
+    if (actualSize_) {
+        actualSize_ = false;
+        showPreview();
+    }
+}
+
+void HdrDialogController::showPreview() {
+    if (actualSize_) {
+        const WorkingImage& full = driver_.fullResult();
+        const bool shown =
+            originalHeld_
+                ? copyRegion(input_, inputWidth_, inputHeight_, region_, actualPart_)
+                : copyRegion(full.pixels(), full.width(), full.height(), region_, actualPart_);
+        if (shown) {
+            updatePreviewLabel();
+            view_.showPreviewImage(actualPart_);
+            return;
+        }
+        // Not enough memory for the part: the fitted view is still there to show.
+        actualSize_ = false;
+        actualPart_.Release();
+    }
+    actualPart_.Release();
+    const WorkingImage* original = originalHeld_ ? driver_.originalPreview() : nullptr;
+    updatePreviewLabel();
+    view_.showPreviewImage(original != nullptr ? *original : driver_.displayImage());
+}
+
+void HdrDialogController::updatePreviewLabel() {
+    const char* label = actualSize_ ? (originalHeld_ ? kOriginalActualSizeLabel : kActualSizeLabel)
+                                    : (originalHeld_ ? kOriginalLabel : "");
+    if (previewLabel_ == label) return;
+    previewLabel_ = label;
+    view_.setPreviewLabel(previewLabel_);
+}
+
+void HdrDialogController::leaveActualSize() {
+    if (!actualSize_ && !driver_.fullResult().hasPixels()) return;
+    driver_.releaseFullResult();
+    if (!actualSize_) return;
+    actualSize_ = false;
+    showPreview();
+}
+
+void HdrDialogController::holdOriginal(bool held) {
+    if (originalHeld_ == held) return;
+    originalHeld_ = held;
+    // Let go during another handler (a render letting messages through), the next picture
+    // shown is the result again.
+    if (closed_ || busy_ > 0) return;
+    handle([this] {
+        if (driver_.displayImage().hasPixels()) showPreview();
+    });
+}
+
+void HdrDialogController::originalKey(bool down) {
+    holdOriginal(down);
+}
+
+void HdrDialogController::previewRightPressed(bool shift) {
+    if (actualSize_ && shift) {
+        panning_ = true;
+        return;
+    }
+    holdOriginal(true);
+}
+
+void HdrDialogController::previewRightMoved(int dx, int dy) {
+    if (!panning_) return;
+    handle([this, dx, dy] {
+        if (!actualSize_) return;
+        // The picture follows the pointer.
+        const ImageRegion moved = pannedRegion(
+            region_, {driver_.fullResult().width(), driver_.fullResult().height()}, -dx, -dy);
+        if (moved == region_) return;
+        region_ = moved;
+        showPreview();
+    });
+}
+
+void HdrDialogController::previewRightReleased() {
+    panning_ = false;
+    holdOriginal(false);
+}
+
+void HdrDialogController::previewZoom(bool in, const ImagePoint* pointer) {
+    handle([this, in, pointer] {
+        if (!in) {
+            if (!actualSize_) return;
+            actualSize_ = false;
+            showPreview();
+            return;
+        }
+        if (actualSize_ || !hostInputSet_) return;
+        const ImageSize full{inputWidth_, inputHeight_};
+        // Where the pointer is in the picture now, before a render can change the picture.
+        const WorkingImage& shown = driver_.displayImage();
+        const ImagePoint centre =
+            pointer != nullptr
+                ? fullImagePoint(view_.previewClientRect(), {shown.width(), shown.height()}, full,
+                                 static_cast<int>(pointer->x), static_cast<int>(pointer->y))
+                : ImagePoint{full.width / 2.0, full.height / 2.0};
+        if (!driver_.fullResult().hasPixels()) {
+            triggers_.previewRequested(RenderQuality::All);
+            // A method that renders nothing, or not enough memory: the fitted view stays.
+            if (!driver_.fullResult().hasPixels()) return;
+        }
+        region_ = qorva::actualSizeRegion(full, driver_.previewArea(), centre.x, centre.y);
+        actualSize_ = true;
+        showPreview();
+    });
+}
+
+void HdrDialogController::previewToggleZoom(const ImagePoint* pointer) {
+    previewZoom(!actualSize_, pointer);
+}
+
+void HdrDialogController::previewPanKey(int dirX, int dirY) {
+    handle([this, dirX, dirY] {
+        if (!actualSize_) return;
+        const ImageRegion moved = pannedRegion(
+            region_, {driver_.fullResult().width(), driver_.fullResult().height()},
+            dirX * std::max(1, region_.width / 8), dirY * std::max(1, region_.height / 8));
+        if (moved == region_) return;
+        region_ = moved;
+        showPreview();
+    });
+}
+
+void HdrDialogController::previewResized() {
+    handle([this] { leaveActualSize(); });
 }
 
 void HdrDialogController::setProgress(int percent) {

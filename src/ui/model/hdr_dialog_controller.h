@@ -17,6 +17,7 @@
 #include "ui/model/dialog_view.h"
 #include "ui/model/filter_chooser_model.h"
 #include "ui/model/memory_bar_model.h"
+#include "ui/model/preview_zoom.h"
 #include "ui/model/samples_model.h"
 
 namespace qorva {
@@ -78,6 +79,28 @@ public:
     // A press on a sample's thumbnail: its settings back into the dialog.
     void sampleRestoreRequested(int number);
     void sampleClosed(int number) { samples_.remove(number); }
+
+    // Comparing and zooming in the preview. The right button pressed in the preview (shift:
+    // with Shift held) shows the original while it is held, or in the 1:1 view with Shift
+    // drags the picture; moves while it is held report how far the pointer went.
+    void previewRightPressed(bool shift);
+    void previewRightMoved(int dx, int dy);
+    void previewRightReleased();
+    // The backslash key held or let go: the original in place of the result.
+    void originalKey(bool down);
+    // The 1:1 view asked for (in) or left; with a pointer over the preview, the picture's
+    // point under it comes to the middle of the view, otherwise the picture's middle does.
+    // Asking for it on a preview that is not from All renders All first.
+    void previewZoom(bool in, const ImagePoint* pointer);
+    void previewToggleZoom(const ImagePoint* pointer);
+    // An arrow key in the 1:1 view: the view moves an eighth of its size that way.
+    void previewPanKey(int dirX, int dirY);
+    // The preview changed its size: back to the fitted view.
+    void previewResized();
+    bool actualSizeShown() const { return actualSize_; }
+    bool originalShown() const { return originalHeld_; }
+    // The part of the full-size image that the 1:1 view shows.
+    const ImageRegion& actualSizeRegion() const { return region_; }
 
     // Control to field (data exchange). False, after the message and with the focus in the
     // offending edit, when a real-number edit does not hold a number; the fields read before
@@ -142,6 +165,14 @@ private:
     void writeEdit(int index, int editId, double value, int scale);
     void gammaReset();
     void noteRenderOutcome();
+    // Shows what the preview is to show now: the fitted result, the original in its place,
+    // or the part of the full-size result (or of the original) that the 1:1 view covers.
+    void showPreview();
+    void updatePreviewLabel();
+    void holdOriginal(bool held);
+    // Settings or the preview changed: the 1:1 view no longer shows them, so it ends and its
+    // full-size result is given back.
+    void leaveActualSize();
     void reportPreviewMemory();
     void setUpSliderRows();
     void selectMethod();
@@ -183,6 +214,15 @@ private:
     MemoryFileLocation memoryLocation_;
     bool memoriesLoaded_ = false;  // memory.ini was read: the store may be written back
     SamplesModel samples_;
+    const std::uint8_t* input_ = nullptr;
+    int inputWidth_ = 0;
+    int inputHeight_ = 0;
+    bool originalHeld_ = false;  // the right button or the backslash key is held
+    bool panning_ = false;       // the right button with Shift drags the 1:1 view
+    bool actualSize_ = false;    // the 1:1 view
+    ImageRegion region_;
+    WorkingImage actualPart_;  // what the 1:1 view shows
+    std::string previewLabel_;
 };
 
 }  // namespace qorva

@@ -2,6 +2,35 @@
 
 namespace qorva::win32 {
 
+// The backslash's key on the keyboard layout in use: not the same key everywhere.
+WPARAM backslashKey() {
+    const SHORT scan = VkKeyScanW(L'\\');
+    return scan == -1 ? VK_OEM_5 : static_cast<WPARAM>(scan & 0xFF);
+}
+
+LPARAM keyTransition(UINT message, LPARAM lParam) {
+    if (message == WM_KEYUP) return kKeyReleased;
+    return (lParam & (1 << 30)) != 0 ? kKeyRepeated : kKeyPressed;
+}
+
+bool isPreviewKey(WPARAM key, bool textField) {
+    return key == backslashKey() || (!textField && key == 'Z');
+}
+
+bool forwardPreviewKey(HWND control, UINT message, WPARAM wParam, LPARAM lParam, bool textField) {
+    if (message == WM_CHAR) {
+        // The key's character goes nowhere: no field of the dialog holds a backslash.
+        return wParam == L'\\';
+    }
+    if (message != WM_KEYDOWN && message != WM_KEYUP) return false;
+    if (!isPreviewKey(wParam, textField)) return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+    const HWND parent = GetParent(control);
+    if (parent != nullptr)
+        SendMessageW(parent, kPreviewKeyMessage, wParam, keyTransition(message, lParam));
+    return true;
+}
+
 bool registerControlClass(HINSTANCE module, const wchar_t* name, WNDPROC procedure, LPCWSTR cursor,
                           UINT style) {
     WNDCLASSEXW windowClass{};

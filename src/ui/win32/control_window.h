@@ -9,6 +9,20 @@
 
 namespace qorva::win32 {
 
+// The keys that work the preview wherever the keyboard focus is in the dialog reach the dialog
+// as this message: wParam the virtual key, lParam kKeyPressed, kKeyRepeated or kKeyReleased.
+constexpr LPARAM kKeyReleased = 0, kKeyPressed = 1, kKeyRepeated = 2;
+constexpr UINT kPreviewKeyMessage = WM_APP + 3;
+
+// Backslash (the original while held) and, outside text fields where it is a letter, Z (the
+// 1:1 view). True when the message is one of them: it has then been sent to the control's
+// parent, and the caller drops it.
+bool forwardPreviewKey(HWND control, UINT message, WPARAM wParam, LPARAM lParam, bool textField);
+bool isPreviewKey(WPARAM key, bool textField);
+// kKeyPressed, kKeyRepeated or kKeyReleased for a WM_KEYDOWN or WM_KEYUP.
+LPARAM keyTransition(UINT message, LPARAM lParam);
+WPARAM backslashKey();
+
 template <class State>
 State* controlState(HWND window) {
     return reinterpret_cast<State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -41,6 +55,7 @@ LRESULT CALLBACK controlProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             return DefWindowProcW(window, message, wParam, lParam);
         }
+        if (forwardPreviewKey(window, message, wParam, lParam, false)) return 0;
         State* state = controlState<State>(window);
         if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
         return Handle(window, *state, message, wParam, lParam);

@@ -13,6 +13,7 @@
 #include "plugin/plugin_app.h"
 #include "ui/model/dialog_controls.h"
 #include "ui/model/hdr_dialog_controller.h"
+#include "ui/win32/control_window.h"
 #include "ui/win32/curve_control.h"
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/dialog_template.h"
@@ -65,6 +66,17 @@ private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     void onCommand(int id, int code, HWND control);
+    // Backslash and Z, wherever the keyboard focus is in the dialog.
+    void onPreviewKey(WPARAM key, LPARAM transition);
+    void onPreviewView(WPARAM action, LPARAM lParam);
+    // The wheel over the preview: forward into the 1:1 view, back out of it. False when the
+    // pointer is elsewhere.
+    bool onWheel(int delta, POINT screen);
+    // The pointer in the preview's client coordinates, when it is over the preview.
+    bool pointerInPreview(POINT screen, qorva::ImagePoint& at) const;
+    // Into the 1:1 view: the preview takes the keyboard first (so the arrows pan), while no
+    // handler is running, so that an edit left behind applies its number.
+    void zoomIn(const qorva::ImagePoint* at);
 
     HWND item(int id) const {
         if (id == ctl::kPlacedControl) return preview_;
@@ -101,6 +113,7 @@ private:
     ClientRect previewClientRect() const override;
     void showPreviewImage(const WorkingImage& display) override;
     void setStatusText(const std::string& text) override;
+    void setPreviewLabel(const std::string& text) override;
     void setProgress(int percent) override;
     void showMessage(const std::string& text) override;
     void showStopMessage(const std::string& text) override;
@@ -192,6 +205,28 @@ INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             controller_->timerFired(static_cast<int>(wParam));
             return TRUE;
+        case kPreviewKeyMessage:
+            onPreviewKey(wParam, lParam);
+            return TRUE;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            // The dialog itself has the keyboard when no control does.
+            if (!isPreviewKey(wParam, false)) break;
+            onPreviewKey(wParam, keyTransition(message, lParam));
+            return TRUE;
+        case kPreviewViewMessage:
+            onPreviewView(wParam, lParam);
+            return TRUE;
+        case WM_MOUSEWHEEL: {
+            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            if (!onWheel(static_cast<short>(HIWORD(wParam)), at)) break;
+            SetWindowLongPtrA(dialog_, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        case WM_ACTIVATE:
+            // A key let go in another window never reaches us: the hold ends with the focus.
+            if (LOWORD(wParam) == WA_INACTIVE) controller_->originalKey(false);
+            break;
         case WM_SETCURSOR:
             if (waitCursor_ > 0) {
                 SetCursor(LoadCursor(nullptr, IDC_WAIT));
@@ -230,6 +265,74 @@ INT_PTR Win32HdrDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     return FALSE;
+}
+
+void Win32HdrDialog::onPreviewKey(WPARAM key, LPARAM transition) {
+    if (key == backslashKey()) {
+        controller_->originalKey(transition != kKeyReleased);
+        return;
+    }
+    if (key != 'Z' || transition != kKeyPressed) return;
+    POINT screen{};
+    GetCursorPos(&screen);
+    qorva::ImagePoint at;
+    const bool over = pointerInPreview(screen, at);
+    if (controller_->actualSizeShown()) {
+        controller_->previewZoom(false, nullptr);
+    } else {
+        zoomIn(over ? &at : nullptr);
+    }
+}
+
+void Win32HdrDialog::onPreviewView(WPARAM action, LPARAM lParam) {
+    const int x = static_cast<short>(LOWORD(lParam));
+    const int y = static_cast<short>(HIWORD(lParam));
+    switch (action) {
+        case kPreviewRightPress:
+            controller_->previewRightPressed(x != 0);
+            break;
+        case kPreviewRightMove:
+            controller_->previewRightMoved(x, y);
+            break;
+        case kPreviewRightRelease:
+            controller_->previewRightReleased();
+            break;
+        case kPreviewArrowKey:
+            controller_->previewPanKey(x, y);
+            break;
+        case kPreviewResized:
+            controller_->previewResized();
+            break;
+        default:
+            break;
+    }
+}
+
+bool Win32HdrDialog::pointerInPreview(POINT screen, qorva::ImagePoint& at) const {
+    if (!preview_ || chooser_ || !IsWindowVisible(preview_)) return false;
+    RECT r{};
+    GetWindowRect(preview_, &r);
+    if (!PtInRect(&r, screen)) return false;
+    ScreenToClient(preview_, &screen);
+    at = {static_cast<double>(screen.x), static_cast<double>(screen.y)};
+    return true;
+}
+
+bool Win32HdrDialog::onWheel(int delta, POINT screen) {
+    qorva::ImagePoint at;
+    if (delta == 0 || !pointerInPreview(screen, at)) return false;
+    if (delta > 0) {
+        zoomIn(&at);
+    } else {
+        controller_->previewZoom(false, nullptr);
+    }
+    return true;
+}
+
+void Win32HdrDialog::zoomIn(const qorva::ImagePoint* at) {
+    if (controller_->busy() || controller_->actualSizeShown()) return;
+    if (GetFocus() != preview_) SetFocus(preview_);
+    controller_->previewZoom(true, at);
 }
 
 void Win32HdrDialog::onCommand(int id, int code, HWND control) {
@@ -415,6 +518,9 @@ void Win32HdrDialog::setStatusText(const std::string& text) {
     if (preview_) previewSetStatusText(preview_, text);
 }
 
+void Win32HdrDialog::setPreviewLabel(const std::string& text) {
+    if (preview_) previewSetLabel(preview_, text);
+}
 void Win32HdrDialog::setProgress(int percent) {
     if (preview_) previewSetProgress(preview_, percent);
 }

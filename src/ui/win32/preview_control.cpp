@@ -10,6 +10,14 @@
 namespace qorva::win32 {
 namespace {
 
+// Signed client coordinates from a mouse message.
+int pointX(LPARAM lParam) {
+    return static_cast<short>(LOWORD(lParam));
+}
+int pointY(LPARAM lParam) {
+    return static_cast<short>(HIWORD(lParam));
+}
+
 constexpr UINT_PTR kBusyTimer = 1;
 constexpr UINT kBusyTimerMs = 100;
 
@@ -28,10 +36,14 @@ struct PreviewWindow {
     std::string transient;
     int progress = 0;
     unsigned ticks = 0;  // busy timer ticks, which move the progress bar's shimmer
+    std::string label;
     bool clicks = false;
     bool pressed = false;
+    bool rightPressed = false;
+    POINT lastRight{};
     bool timer = false;
     ScaledFontCache font;
+    ScaledFontCache labelFont;
 
     void stopTimer(HWND preview) {
         if (timer) KillTimer(preview, kBusyTimer);
@@ -145,6 +157,19 @@ void paint(HWND preview, PreviewWindow& state, HDC target, const RECT* dirty = n
     InflateRect(&textArea, -scaledPx(8, scale), 0);
     paintTexts(dc, state, textArea, font);
 
+    if (!state.label.empty()) {
+        // Small, at the right of the top band, clear of the picture.
+        const HFONT small = state.labelFont.get(
+            preview, [](HWND, double s) { return arialFont(kBandHeight - 1, FW_NORMAL, s); });
+        const SelectionScope selectFont(dc, small);
+        RECT labelArea{area.left + scaledPx(4, scale), client.top + 1,
+                       area.right - scaledPx(4, scale), area.top};
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, kWhite);
+        DrawTextA(dc, state.label.c_str(), static_cast<int>(state.label.size()), &labelArea,
+                  DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+
     if (state.progress > 0) {
         paintProgress(dc, state, RECT{area.left, client.bottom - band, area.right, client.bottom},
                       scale);
@@ -155,6 +180,21 @@ void paint(HWND preview, PreviewWindow& state, HDC target, const RECT* dirty = n
     fillSolid(dc, RECT{client.left, client.top, client.left + 1, client.bottom}, kPanelEdgeDark);
     fillSolid(dc, RECT{client.left, client.bottom - 1, client.right, client.bottom}, kBorderLight);
     fillSolid(dc, RECT{client.right - 1, client.top, client.right, client.bottom}, kBorderLight);
+}
+
+void notifyView(HWND preview, const PreviewWindow& state, PreviewAction action, int x = 0,
+                int y = 0) {
+    const HWND parent = GetParent(preview);
+    if (parent == nullptr || !state.clicks) return;
+    SendMessageW(parent, kPreviewViewMessage, action,
+                 MAKELPARAM(static_cast<WORD>(static_cast<short>(x)),
+                            static_cast<WORD>(static_cast<short>(y))));
+}
+
+void endRightPress(HWND preview, PreviewWindow& state) {
+    if (!state.rightPressed) return;
+    state.rightPressed = false;
+    notifyView(preview, state, kPreviewRightRelease);
 }
 
 // Returns false when the parent's handler has destroyed the control.
@@ -201,22 +241,62 @@ LRESULT handle(HWND preview, PreviewWindow& state, UINT message, WPARAM wParam, 
             return 0;
         case WM_MOUSEMOVE:
             if (state.pressed) notify(preview, state, SB_THUMBTRACK);
+            if (state.rightPressed) {
+                const POINT at{pointX(lParam), pointY(lParam)};
+                const int dx = at.x - state.lastRight.x;
+                const int dy = at.y - state.lastRight.y;
+                state.lastRight = at;
+                if (dx != 0 || dy != 0) notifyView(preview, state, kPreviewRightMove, dx, dy);
+            }
             return 0;
+        case WM_RBUTTONDOWN:
+            if (state.clicks && !state.rightPressed) {
+                SetCapture(preview);
+                state.rightPressed = true;
+                state.lastRight = {pointX(lParam), pointY(lParam)};
+                notifyView(preview, state, kPreviewRightPress, (wParam & MK_SHIFT) != 0 ? 1 : 0);
+            }
+            return 0;
+        case WM_RBUTTONUP:
+            if (state.rightPressed) {
+                endRightPress(preview, state);
+                if (!state.pressed && GetCapture() == preview) ReleaseCapture();
+            }
+            return 0;
+        case WM_CONTEXTMENU:
+            return 0;
+        case WM_GETDLGCODE:
+            // The arrows move the 1:1 view rather than the focus.
+            return DLGC_WANTARROWS;
+        case WM_KEYDOWN: {
+            const int dx = wParam == VK_LEFT ? -1 : wParam == VK_RIGHT ? 1 : 0;
+            const int dy = wParam == VK_UP ? -1 : wParam == VK_DOWN ? 1 : 0;
+            if (dx != 0 || dy != 0) {
+                notifyView(preview, state, kPreviewArrowKey, dx, dy);
+                return 0;
+            }
+            break;
+        }
+        case WM_SIZE:
+            notifyView(preview, state, kPreviewResized);
+            break;
         case WM_LBUTTONUP:
             if (state.pressed) {
                 // Cleared first, so that losing the capture is not taken for another end.
                 state.pressed = false;
                 if (GetCapture() == preview) ReleaseCapture();
                 notify(preview, state, SB_ENDSCROLL);
-            } else if (GetCapture() == preview) {
+            } else if (GetCapture() == preview && !state.rightPressed) {
                 ReleaseCapture();
             }
             return 0;
         case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) == preview) return 0;
             if (state.pressed) {
                 state.pressed = false;
                 notify(preview, state, SB_ENDSCROLL);
             }
+            if (IsWindow(preview) && stateOf(preview) == &state) endRightPress(preview, state);
             return 0;
         case WM_DROPFILES: {
             const HWND parent = GetParent(preview);
@@ -309,6 +389,13 @@ void previewSetProgress(HWND preview, int percent) {
 int previewProgress(HWND preview) {
     const PreviewWindow* state = previewOf(preview);
     return state != nullptr ? state->progress : 0;
+}
+
+void previewSetLabel(HWND preview, const std::string& text) {
+    PreviewWindow* state = previewOf(preview);
+    if (state == nullptr || state->label == text) return;
+    state->label = text;
+    InvalidateRect(preview, nullptr, FALSE);
 }
 
 void previewEnableClicks(HWND preview, bool enabled) {

@@ -45,4 +45,18 @@ void previewEnableClicks(HWND preview, bool enabled);
 // Ends a press early (the parent took its sample): no further notifications for it.
 void previewEndPress(HWND preview);
 
+// The right button, the arrow keys and size changes reach the parent (when clicks are on) as
+// this message: wParam a PreviewAction, lParam two signed 16-bit numbers (low x, high y).
+constexpr UINT kPreviewViewMessage = WM_APP + 4;
+enum PreviewAction : WPARAM {
+    kPreviewRightPress = 0,    // x 1 with Shift held, 0 without
+    kPreviewRightMove = 1,     // how far the pointer moved since the last report
+    kPreviewRightRelease = 2,  // also when the capture was taken away
+    kPreviewArrowKey = 3,      // the arrow's direction, -1, 0 or 1 in each
+    kPreviewResized = 4,
+};
+
+// The short text in the top band that names what is shown; painted with the next repaint.
+void previewSetLabel(HWND preview, const std::string& text);
+
 }  // namespace qorva::win32

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace qorva::win32 {
@@ -372,6 +373,7 @@ LRESULT CALLBACK buttonProc(HWND button, UINT message, WPARAM wParam, LPARAM lPa
     ButtonState* state = stateOf(button);
     try {
         if (state == nullptr) return DefWindowProcW(button, message, wParam, lParam);
+        if (forwardPreviewKey(button, message, wParam, lParam, false)) return 0;
         return handle(button, *state, message, wParam, lParam);
     } catch (...) {
         return 0;

@@ -1,5 +1,6 @@
 #include "ui/win32/skinned_edit.h"
 
+#include "ui/win32/control_window.h"
 #include "ui/win32/gdi.h"
 
 namespace qorva::win32 {
@@ -54,6 +55,7 @@ LRESULT CALLBACK editProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
     const WNDPROC original = originalOf(edit);
     try {
         if (original == nullptr) return DefWindowProcW(edit, message, wParam, lParam);
+        if (forwardPreviewKey(edit, message, wParam, lParam, true)) return 0;
         switch (message) {
             case WM_NCPAINT:
                 // The system draws scroll bars; the border is ours either way.
