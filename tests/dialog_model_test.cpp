@@ -503,6 +503,8 @@ TEST(PreviewCompare, HoldingShowsTheInputShrunkAsThePreviewWasAndLettingGoTheRes
                 ? resampled(d.image.data(), 300, 200, 120, 80)
                 : resampled(resampled(d.image.data(), 300, 200, c.workingW, c.workingH).data(),
                             c.workingW, c.workingH, 120, 80);
+        d.dialog.timerFired(kOriginalTimer);  // made ahead while the preview is still
+        EXPECT_TRUE(d.dialog.driver().originalPreviewReady()) << c.button;
         d.dialog.previewRightPressed(false);
         EXPECT_EQ(d.view.label, kOriginalLabel) << c.button;
         EXPECT_EQ(d.view.shown, expected) << c.button;

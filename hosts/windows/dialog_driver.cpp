@@ -21,10 +21,11 @@ void settle(HWND window) {
     }
 }
 
-void sendMouse(DWORD flags) {
+void sendMouse(DWORD flags, DWORD data = 0) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
+    input.mi.mouseData = data;
     SendInput(1, &input, sizeof(INPUT));
 }
 
@@ -206,6 +207,35 @@ void DialogDriver::realDrag(int id, int fromX, int toX, int y, int steps) {
         settle(dialog_);
     }
     sendMouse(MOUSEEVENTF_LEFTUP);
+    settle(dialog_);
+}
+
+void DialogDriver::realMoveTo(int id, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(item(id), &p);
+    SetCursorPos(p.x, p.y);
+    settle(dialog_);
+}
+
+void DialogDriver::realRightButton(int id, int x, int y, bool down) {
+    realMoveTo(id, x, y);
+    sendMouse(down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
+    settle(dialog_);
+}
+
+void DialogDriver::realWheel(int id, int x, int y, int notches) {
+    realMoveTo(id, x, y);
+    sendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
+    settle(dialog_);
+}
+
+void DialogDriver::realKey(WORD virtualKey, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(INPUT));
     settle(dialog_);
 }
 

@@ -73,6 +73,14 @@ public:
     // there, or drags from one point to another inside it.
     void realClick(int id, int x, int y);
     void realDrag(int id, int fromX, int toX, int y, int steps = 8);
+    // The right button pressed (and held) or let go at a point of a control; moves with it held
+    // to another point.
+    void realRightButton(int id, int x, int y, bool down);
+    void realMoveTo(int id, int x, int y);
+    // The wheel turned by notches at a point of a control (positive: away from the user).
+    void realWheel(int id, int x, int y, int notches);
+    // A key pressed or let go on the real keyboard, for whatever has the focus.
+    void realKey(WORD virtualKey, bool down);
 
     Screenshot screenshot() const;  // the dialog's whole window, in-process
     void fail(const std::string& what);

@@ -4,7 +4,8 @@
 // to its sample on screen and a press on a sample to its look restored, each beside the
 // engine's own fast render of the same image in the same process as the yardstick; then the
 // colour-filter chooser's opening and one step of a tone-curve drag, beside the engine's colour
-// refresh.
+// refresh; then holding the original in the preview and letting go, and the first 1:1 view
+// after an All render, beside the same fast render.
 // Run with: qorva_wine_host_test --plugin F.8bf --scripted F.8bf --timings 6000x4000
 #include "windows/dialog_timings.h"
 
@@ -78,7 +79,7 @@ int runDialogTimings(int width, int height) {
 
     double firstPreview = 0;
     std::vector<double> sliderRelease, gammaStep, chooserOpen, curveStep, sampleTaken,
-        sampleRestored;
+        sampleRestored, originalShown, resultShown, actualSize;
     RECT previewClient{};
     DialogDriver driver([&](DialogDriver& d) {
         const Clock::time_point shown = Clock::now();
@@ -152,6 +153,28 @@ int runDialogTimings(int width, int height) {
             sampleRestored.push_back(msSince(start));
             SendMessageA(sampleView, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
         }
+        // The right button held in the preview and let go: each message returns once the
+        // preview is repainted.
+        d.click(1102);
+        for (int i = 0; i < 9; ++i) {
+            Clock::time_point start = Clock::now();
+            SendMessageA(d.preview(), WM_RBUTTONDOWN, MK_RBUTTON, middle);
+            originalShown.push_back(msSince(start));
+            start = Clock::now();
+            SendMessageA(d.preview(), WM_RBUTTONUP, 0, middle);
+            resultShown.push_back(msSince(start));
+        }
+        // A wheel step over the preview right after All, to the 1:1 view on screen.
+        POINT centre{area.right / 2, area.bottom / 2};
+        ClientToScreen(d.preview(), &centre);
+        const LPARAM wheelAt = MAKELPARAM(centre.x, centre.y);
+        for (int i = 0; i < 5; ++i) {
+            d.click(1108);
+            const Clock::time_point start = Clock::now();
+            SendMessageA(d.preview(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), wheelAt);
+            actualSize.push_back(msSince(start));
+            SendMessageA(d.preview(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), wheelAt);
+        }
         d.click(IDCANCEL);
     });
     host.runFilter();
@@ -199,6 +222,16 @@ int runDialogTimings(int width, int height) {
     std::printf("preview press -> sample shown         %8.1f ms\n", median(sampleTaken));
     std::printf("sample press -> restored Fast preview %8.1f ms (%.2f x Fast)\n",
                 median(sampleRestored), fastMs > 0 ? median(sampleRestored) / fastMs : 0);
+    // The first press makes the shrunk original for this preview size; later ones reuse it.
+    std::printf("first right press -> original shown   %8.2f ms (%.2f x Fast)\n",
+                originalShown.empty() ? 0 : originalShown.front(),
+                fastMs > 0 && !originalShown.empty() ? originalShown.front() / fastMs : 0);
+    std::printf("right press -> original shown         %8.2f ms (%.2f x Fast)\n",
+                median(originalShown), fastMs > 0 ? median(originalShown) / fastMs : 0);
+    std::printf("right release -> result shown         %8.2f ms (%.2f x Fast)\n",
+                median(resultShown), fastMs > 0 ? median(resultShown) / fastMs : 0);
+    std::printf("wheel after All -> 1:1 view shown     %8.2f ms (%.2f x Fast)\n",
+                median(actualSize), fastMs > 0 ? median(actualSize) / fastMs : 0);
     return 0;
 }
 

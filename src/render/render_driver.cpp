@@ -202,15 +202,18 @@ bool RenderDriver::ColorRefresh() {
     return refreshDisplay();
 }
 
+bool RenderDriver::originalPreviewReady() const {
+    return original_.hasPixels() && original_.width() == displayImage_.width() &&
+           original_.height() == displayImage_.height() &&
+           originalWorkingSize_.width == workingSize_.width &&
+           originalWorkingSize_.height == workingSize_.height;
+}
+
 const WorkingImage* RenderDriver::originalPreview() {
     if (input_ == nullptr || !displayImage_.hasPixels()) return nullptr;
+    if (originalPreviewReady()) return &original_;
     const int w = displayImage_.width();
     const int h = displayImage_.height();
-    const bool cached = original_.hasPixels() && original_.width() == w &&
-                        original_.height() == h &&
-                        originalWorkingSize_.width == workingSize_.width &&
-                        originalWorkingSize_.height == workingSize_.height;
-    if (cached) return &original_;
     original_.Release();
     const std::uint8_t* source = input_;
     int sourceW = inputWidth_;

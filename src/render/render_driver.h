@@ -77,6 +77,8 @@ public:
     // (straight, or through Fine's working size), made once per preview size; null when there
     // is no preview yet or it cannot be had.
     const WorkingImage* originalPreview();
+    // The original for the current preview has been made already.
+    bool originalPreviewReady() const;
 
 private:
     bool renderQuality(RenderQuality quality);

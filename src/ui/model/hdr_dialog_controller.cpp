@@ -232,6 +232,14 @@ void HdrDialogController::noteRenderOutcome() {
 }
 
 void HdrDialogController::timerFired(int id) {
+    if (id == kOriginalTimer) {
+        if (closed_ || busy_ > 0) return;  // tried again after the next picture
+        handle([this] {
+            view_.stopTimer(kOriginalTimer);
+            driver_.originalPreview();
+        });
+        return;
+    }
     if (id != kStartupTimer || closed_) return;
     if (busy_ > 0) {
         startupPending_ = true;
@@ -792,6 +800,7 @@ void HdrDialogController::repaintPreview() {
     // Every new picture, a colour-only refresh included, may be sampled again.
     samples_.previewChanged();
     showPreview();
+    if (!driver_.originalPreviewReady()) view_.startTimer(kOriginalTimer, kOriginalDelayMs);
 }
 
 void HdrDialogController::renderStarting() {

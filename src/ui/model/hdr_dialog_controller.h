@@ -31,6 +31,10 @@ constexpr const char* kPreparingMessage = "Preparing Data, Please Wait...";
 constexpr const char* kPreviewMemoryMessage = "Not enough memory for the preview";
 constexpr int kStartupTimer = 0;
 constexpr int kStartupDelayMs = 100;
+// Once the preview has been still a moment, the shrunk original for comparing is made ahead,
+// so that the first hold shows it at once even on a large photograph.
+constexpr int kOriginalTimer = 1;
+constexpr int kOriginalDelayMs = 200;
 
 // The settings-file dialogs.
 constexpr const char* kSaveSettingsTitle = "Save Current Method and Color";
