@@ -3,6 +3,7 @@
 #include "batch_runner.h"
 #include "cli_help.h"
 #include "common/parallel.h"
+#include "persistence/file_replace.h"
 #include "persistence/settings_file.h"
 #include "settings_report.h"
 
@@ -25,6 +26,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         // --print-settings only prints; --save-settings alone only saves.
         const bool saveOnly =
             !options.saveSettingsPath.empty() && options.inputs.empty() && options.output.empty();
+        if (!options.saveSettingsPath.empty())
+            checkSettingsTarget(options.saveSettingsPath, options.inputs);
         if (!options.printSettings && !saveOnly)
             plan = planOutputs(options.inputs, options.output, options.suffix, options.format,
                                options.overwrite);
@@ -35,11 +38,14 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     int status = 0;
     if (!options.saveSettingsPath.empty()) {
-        const SettingsResult saved =
-            saveSettingsFile(options.saveSettingsPath, options.method, options.colour);
+        // A read-only settings file is kept unless --overwrite says otherwise, as an output is.
+        const SettingsResult saved = saveSettingsFile(options.saveSettingsPath, options.method,
+                                                      options.colour, options.overwrite);
         if (!saved.ok()) {
-            err << "qorvahdr: " << options.saveSettingsPath << ": the settings cannot be saved"
-                << (saved.message.empty() ? "" : ": " + saved.message) << "\n";
+            const bool readOnly = !options.overwrite && isReadOnlyFile(options.saveSettingsPath);
+            err << "qorvahdr: the settings cannot be saved: "
+                << (saved.message.empty() ? options.saveSettingsPath : saved.message)
+                << (readOnly ? " (--overwrite replaces it)" : "") << "\n";
             status = 1;
         }
     }

@@ -167,7 +167,9 @@ std::string helpText() {
                 "the preview window's client size for the preview "
                 "qualities; default " +
                     std::to_string(preview.width) + "x" + std::to_string(preview.height));
-    h += option("--overwrite", "allow an output to replace one of the inputs");
+    h += option("--overwrite",
+                "allow an output to replace one of the inputs, and --save-settings to replace "
+                "a read-only file");
     h += "\nRunning:\n";
     h += option("-j, --jobs N", "threads per image, 1 … 256; default: one per processor");
     h += option("-q, --quiet", "no progress bar (it is shown only on a terminal anyway)");

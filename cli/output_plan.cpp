@@ -84,4 +84,12 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
     return plan;
 }
 
+void checkSettingsTarget(const std::string& path, const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs)
+        if (sameFile(path, input))
+            throw UsageError("--save-settings " + path +
+                             " names an input image, which would be replaced by the settings; "
+                             "give the settings file its own name");
+}
+
 }  // namespace qorva::cli

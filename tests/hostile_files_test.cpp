@@ -3,11 +3,15 @@
 // them must load without a fault, and nothing the user already has on disk may be lost
 // because a folder or a file could not be written or read.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -198,17 +202,52 @@ TEST(HostileMemoryFile, UnreadableFileIsNeverReplacedByAnEmptyStore) {
     EXPECT_EQ(result, 0);
 }
 
-// Blocked whoever runs the test: a folder stands where the temporary file would be written.
+// Runs `check` in a child process that may write files of at most `fileLimit` bytes (a full
+// disk, whoever runs the test) and is ended after `seconds` (a read that hangs fails instead
+// of stopping the suite). Returns what the check returned, 0 for success.
+int inChild(const std::function<int()>& check, long fileLimit = -1, unsigned seconds = 20) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(seconds);
+        if (fileLimit >= 0) {
+            std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+            const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(101);
+        }
+        _exit(check());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return 102;
+    return WEXITSTATUS(status);
+}
+
+// The files of a folder, by name.
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(HostileMemoryFile, AWriteThatCannotCompleteKeepsTheExistingFile) {
     MemoryFolders f;
-    std::filesystem::create_directory(f.location.hostPath + ".tmp");
-    IniStore store;
-    ASSERT_TRUE(loadMemoryFile(store, f.location));
-    store.DeleteSection("Memory 3");
-    store.DeleteSection("Memory 12");
-    store.SetPath(f.location.hostPath);
-    EXPECT_FALSE(store.Save());
+    const int result = inChild(
+        [&] {
+            IniStore store;
+            if (!loadMemoryFile(store, f.location)) return 1;
+            store.DeleteSection("Memory 3");
+            store.SetValue("Memory 4", "Notes", std::string(4096, 'n'), true);
+            store.SetPath(f.location.hostPath);
+            std::string reason;
+            if (store.Save(reason)) return 2;
+            if (reason.find("cannot write to " + f.root.file("host")) != 0) return 3;
+            return 0;
+        },
+        1000);
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(readFile(f.location.hostPath), kEarlierMemories);
+    EXPECT_EQ(entries(f.root.file("host")), std::vector<std::string>{"memory.ini"});
 }
 
 TEST(HostileMemoryFile, MissingHostFolderKeepsThePerUserFile) {
@@ -269,11 +308,220 @@ TEST(HostileSettingsFile, ASaveThatCannotCompleteKeepsTheExistingFile) {
     TempFolder folder;
     const std::string path = folder.file("look.dps");
     writeFile(path, "earlier settings");
-    std::filesystem::create_directory(path + ".tmp");
     MethodSettings method;
     ColorSettings colour;
-    EXPECT_FALSE(saveSettingsFile(path, method, colour).ok());
+    colour.toneCurve.setPoints(std::vector<CurvePoint>(200, CurvePoint{0, 0}));
+    const int result = inChild([&] { return saveSettingsFile(path, method, colour).ok(); }, 100);
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(readFile(path), "earlier settings");
+    EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"look.dps"});
+}
+
+// What a save may find at the name a careless temporary file would take: a link planted to
+// make the save write elsewhere, or a file of the user's own. Neither is opened or replaced.
+TEST(HostileFiles, SavesNeverWriteThroughAPlantedTemporaryName) {
+    struct Writer {
+        const char* name;
+        std::function<bool(const std::string&)> save;
+    };
+    const Writer writers[] = {
+        {"look.dps",
+         [](const std::string& path) {
+             MethodSettings method;
+             ColorSettings colour;
+             return saveSettingsFile(path, method, colour).ok();
+         }},
+        {"memory.ini",
+         [](const std::string& path) {
+             IniStore store;
+             store.SetValue("Memory 1", "Mode", "0", true);
+             store.SetPath(path);
+             return store.Save();
+         }},
+    };
+    for (const Writer& writer : writers) {
+        for (bool link : {true, false}) {
+            TempFolder folder;
+            const std::string target = folder.file(writer.name);
+            const std::string planted = target + ".tmp";
+            writeFile(target, "earlier");
+            writeFile(folder.file("victim"), "someone else's file");
+            if (link)
+                std::filesystem::create_symlink(folder.file("victim"), planted);
+            else
+                writeFile(planted, "the user's own notes");
+            ASSERT_TRUE(writer.save(target)) << writer.name;
+            EXPECT_EQ(readFile(folder.file("victim")), "someone else's file") << writer.name;
+            EXPECT_EQ(std::filesystem::is_symlink(planted), link) << writer.name;
+            if (!link) {
+                EXPECT_EQ(readFile(planted), "the user's own notes") << writer.name;
+            }
+            EXPECT_FALSE(std::filesystem::is_symlink(target)) << writer.name;
+            EXPECT_NE(readFile(target), "earlier") << writer.name;
+            const std::vector<std::string> expected{writer.name, std::string(writer.name) + ".tmp",
+                                                    "victim"};
+            EXPECT_EQ(entries(folder.path()), expected) << writer.name;
+        }
+    }
+}
+
+// Two hosts closing their dialogs at the same moment: whichever rename comes last wins, and
+// every reader in between sees one whole file, never an empty, cut or mixed one.
+TEST(HostileMemoryFile, TwoProcessesSavingAtOnceLeaveOneWholeFile) {
+    TempFolder folder;
+    const MemoryFileLocation location =
+        memoryFileLocation(FixedMemoryFolders(folder.path(), std::string()));
+    IniStore stores[2];
+    for (int i = 0; i < 60; ++i) stores[0].LoadText(memorySection(i));
+    stores[1].LoadText(memorySection(7));
+    const std::string texts[2] = {stores[0].SaveText(), stores[1].SaveText()};
+    writeFile(location.hostPath, texts[1]);
+
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = fork();
+        if (writers[w] == 0) {
+            alarm(60);
+            int failures = 0;
+            for (int k = 0; k < 300; ++k)
+                if (!saveMemoryFile(stores[w], location)) ++failures;
+            _exit(failures > 0 ? 1 : 0);
+        }
+        ASSERT_GT(writers[w], 0);
+    }
+    int torn = 0;
+    int exited = 0;
+    int status[2] = {-1, -1};
+    while (exited < 2) {
+        const std::string seen = readFile(location.hostPath);
+        if (seen != texts[0] && seen != texts[1]) ++torn;
+        for (int w = 0; w < 2; ++w) {
+            int s = 0;
+            if (status[w] == -1 && waitpid(writers[w], &s, WNOHANG) == writers[w]) {
+                status[w] = WIFEXITED(s) ? WEXITSTATUS(s) : 100;
+                ++exited;
+            }
+        }
+    }
+    EXPECT_EQ(status[0], 0) << "a save reported failure";
+    EXPECT_EQ(status[1], 0) << "a save reported failure";
+    EXPECT_EQ(torn, 0);
+    const std::string last = readFile(location.hostPath);
+    EXPECT_TRUE(last == texts[0] || last == texts[1]);
+    EXPECT_EQ(entries(folder.path()), std::vector<std::string>{"memory.ini"});
+}
+
+// Targets a save must not replace, each refused with a reason that names it; what was there
+// stays as it was.
+TEST(HostileSettingsFile, SavesRefuseTargetsThatAreNoWritableFileAndSayWhy) {
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string&)> make;  // false: cannot be made here
+        std::string reason;                            // after the path
+    };
+    const std::string gone = folder.file("gone");
+    const Case cases[] = {
+        {"folder", [](const std::string& p) { return std::filesystem::create_directory(p); },
+         " is a folder"},
+        {"pipe", [](const std::string& p) { return mkfifo(p.c_str(), 0644) == 0; },
+         " is not a regular file"},
+        {"device",
+         [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+         " is not a regular file"},
+        {"read-only file",
+         [](const std::string& p) {
+             writeFile(p, "kept");
+             return chmod(p.c_str(), 0444) == 0;
+         },
+         " is read-only"},
+    };
+    MethodSettings method;
+    ColorSettings colour;
+    for (const Case& c : cases) {
+        const std::string path = folder.file(std::string(c.name) + ".dps");
+        if (!c.make(path)) continue;  // a device node needs root
+        struct stat before {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        const SettingsResult result = saveSettingsFile(path, method, colour);
+        EXPECT_EQ(result.status, SettingsStatus::WriteFailed) << c.name;
+        EXPECT_EQ(result.message, path + c.reason) << c.name;
+        struct stat after {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+    }
+    EXPECT_EQ(saveSettingsFile(gone + "/look.dps", method, colour).message,
+              "the folder " + gone + " does not exist");
+    EXPECT_EQ(readFile(folder.file("read-only file.dps")), "kept");
+
+    const int readOnlyFolder = asOrdinaryUser(folder.path(), [&] {
+        if (chmod(folder.path().c_str(), 0555) != 0) return 1;
+        const std::string message =
+            saveSettingsFile(folder.file("new.dps"), method, colour).message;
+        chmod(folder.path().c_str(), 0755);
+        return message == "cannot create a file in " + folder.path() + ": Permission denied" ? 0
+                                                                                             : 2;
+    });
+    EXPECT_EQ(readOnlyFolder, 0);
+}
+
+// A replaced file keeps who may read and write it, a read-only one included when the user
+// asked for it to be replaced.
+TEST(HostileSettingsFile, ReplacedFilesKeepTheirPermissions) {
+    TempFolder folder;
+    MethodSettings method;
+    ColorSettings colour;
+    for (mode_t mode : {0640, 0444}) {
+        const std::string path = folder.file("look.dps");
+        writeFile(path, "earlier");
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(saveSettingsFile(path, method, colour, true).ok()) << mode;
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_NE(readFile(path), "earlier");
+        std::filesystem::remove(path);
+    }
+}
+
+// Readers meet devices that never end, pipes that never answer and files no editor wrote.
+// Each is refused with a message, before a byte is read.
+TEST(HostileFiles, ReadersRefuseSpecialAndOversizedFiles) {
+    TempFolder folder;
+    const std::string pipe = folder.file("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::filesystem::create_directory(folder.file("host"));
+    const std::string hugeIni = folder.file("host/memory.ini");
+    const std::string hugeDps = folder.file("huge.dps");
+    writeFile(hugeIni, "[Memory 0]\r\nMode=0\r\n");
+    std::filesystem::resize_file(hugeIni, kMaxIniFileBytes + 1);
+    writeFile(hugeDps, "");
+    std::filesystem::resize_file(hugeDps, kMaxSettingsFileBytes + 1);
+    const struct {
+        std::string ini, dps;
+    } cases[] = {{"/dev/zero", "/dev/zero"}, {pipe, pipe}, {hugeIni, hugeDps}};
+    for (const auto& c : cases) {
+        const int result = inChild([&] {
+            IniStore store;
+            store.SetPath(c.ini);
+            if (store.Load() || store.lastError().empty()) return 1;
+            MethodSettings method;
+            ColorSettings colour;
+            const SettingsResult loaded = loadSettingsFile(c.dps, method, colour);
+            if (loaded.status != SettingsStatus::Refused || loaded.message.empty()) return 2;
+            return 0;
+        });
+        EXPECT_EQ(result, 0) << c.ini;
+    }
+    // The memory bar never replaces a file it could not read: its memories go to the user's.
+    IniStore store;
+    store.SetValue("Memory 1", "Mode", "0", true);
+    const MemoryFileLocation location =
+        memoryFileLocation(FixedMemoryFolders(folder.file("host"), folder.file("user")));
+    EXPECT_TRUE(saveMemoryFile(store, location));
+    EXPECT_EQ(std::filesystem::file_size(hugeIni), kMaxIniFileBytes + 1);
+    EXPECT_EQ(readFile(location.userPath), store.SaveText());
 }
 
 }  // namespace

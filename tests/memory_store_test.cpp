@@ -118,6 +118,11 @@ TEST(MemoryStore, RecallRules) {
         {"no Mode is method 0", "Saturation=0.2\n", 0, 0.2, ""},
         {"missing entry keeps the stored value", "Mode=0\nBrighness=12\n", 0, 0.8, ""},
         {"stored-only method", "Mode=-1\nPLcolor=2.5\n", -1, 2.5, ""},
+        // A value too large for a number reads as infinite and is refused like a settings file
+        // holding it; a finite one beyond the slider's range is what an edit box may hold.
+        {"overflowing value refused", "Mode=0\nSaturation=1e999\n", 1, 0.4, kUnusableMemoryMessage},
+        {"negative overflow refused", "Mode=0\nRadius=-1e999\n", 1, 0.4, kUnusableMemoryMessage},
+        {"finite value beyond the slider kept", "Mode=0\nSaturation=1e300\n", 0, 1e300, ""},
     };
     for (const Case& c : cases) {
         MethodSettings settings;

@@ -266,7 +266,7 @@ TEST(SettingsFile, FilesOnDisk) {
               SettingsStatus::PastEnd);
     EXPECT_EQ(describe(loaded, lc), unchanged);
     EXPECT_EQ(saveSettingsFile(folder.file("no/such/folder.dps"), m, c).status,
-              SettingsStatus::CannotOpen);
+              SettingsStatus::WriteFailed);
 }
 
 }  // namespace

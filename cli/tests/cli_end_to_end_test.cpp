@@ -1,5 +1,6 @@
 // The built tool run as a process on generated images.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <exiv2/exiv2.hpp>
 #include <sstream>
@@ -186,6 +187,9 @@ TEST(CliEndToEnd, UsageErrorsExitTwoAndWriteNothing) {
         {"--gamma", "3"},
         {"--save-settings", folder / "out/s.dps", "--strength", "2"},
         {"--suffix", ""},  // would replace the input
+        // A settings name forgotten before the photos: the first photo is not a settings file.
+        {"--save-settings", folder / "in.png"},
+        {"--overwrite", "--save-settings", folder / "in.png"},
     };
     for (const auto& options : cases) {
         std::ostringstream out, err;
@@ -202,6 +206,25 @@ TEST(CliEndToEnd, UsageErrorsExitTwoAndWriteNothing) {
               std::string::npos)
         << run.err;
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.png"});
+}
+
+// A read-only settings file is kept, as a read-only output is, unless --overwrite is given;
+// replaced, it stays read-only.
+TEST(CliEndToEnd, AReadOnlySettingsFileIsReplacedOnlyWithOverwrite) {
+    ScratchFolder folder;
+    const std::string path = folder / "look.dps";
+    test::writeFileBytes(path, "earlier");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    const test::ToolRun kept = runTool({"--radius", "9", "--save-settings", path});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_EQ(kept.err, "qorvahdr: the settings cannot be saved: " + path +
+                            " is read-only (--overwrite replaces it)\n");
+    EXPECT_EQ(test::readFileBytes(path), "earlier");
+    EXPECT_EQ(runTool({"--radius", "9", "--save-settings", path, "--overwrite"}).exitCode, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    EXPECT_NE(test::readFileBytes(path), "earlier");
 }
 
 TEST(CliEndToEnd, ACorruptInputIsReportedAndTheOthersAreWritten) {

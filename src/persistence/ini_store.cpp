@@ -69,21 +69,28 @@ long long decimalMagnitude(std::string_view number) {
 }  // namespace
 
 bool IniStore::Load() {
-    switch (fileStatus(path_)) {
-        case FileStatus::Missing:
+    std::string text;
+    switch (readWholeFile(path_, text, kMaxIniFileBytes)) {
+        case ReadStatus::Missing:
             return false;
-        case FileStatus::Directory:
-            lastError_ = kUnableToOpen;
+        case ReadStatus::NotRegular:
+            lastError_ = fileStatus(path_) == FileStatus::Directory
+                             ? kUnableToOpen
+                             : "Unable to open ini file: it is not a regular file.";
             return false;
-        case FileStatus::Regular:
+        case ReadStatus::TooLarge:
+            lastError_ = "Unable to open ini file: it is larger than 16 MB.";
+            return false;
+        case ReadStatus::Failed:
+            // A read failure part way ends the file there, as the line reader stops at it.
+            if (text.empty()) {
+                lastError_ = kUnableToOpen;
+                return false;
+            }
+            break;
+        case ReadStatus::Ok:
             break;
     }
-    std::string text;
-    if (!readWholeFile(path_, text) && text.empty()) {
-        lastError_ = kUnableToOpen;
-        return false;
-    }
-    // A read failure part way ends the file there, as the line reader stops at it.
     LoadText(text);
     return true;
 }
@@ -157,8 +164,12 @@ std::string IniStore::SaveText() const {
 }
 
 bool IniStore::Save() const {
-    if (path_.empty()) return false;
-    return writeFileReplacing(path_, SaveText());
+    std::string reason;
+    return Save(reason);
+}
+
+bool IniStore::Save(std::string& reason) const {
+    return writeFileReplacing(path_, SaveText(), reason);
 }
 
 int IniStore::FindSection(std::string_view section) const {

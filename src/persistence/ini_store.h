@@ -2,11 +2,16 @@
 // list of name/value texts, read once from its file and written back whole.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qorva {
+
+// Largest memory file read: far beyond thousands of memories, far below what a device or a
+// runaway file would make the store hold.
+constexpr std::size_t kMaxIniFileBytes = 16u << 20;
 
 class IniStore {
 public:
@@ -17,13 +22,15 @@ public:
     const std::string& path() const { return path_; }
 
     // Reads the file at the path and merges it into the store; false when there is no file or
-    // it cannot be opened.
+    // it cannot be opened, is not a regular file or is larger than kMaxIniFileBytes.
     bool Load();
     // Applies the line rules of Load to text already in memory (what Load does with the file).
     void LoadText(std::string_view text);
     // Writes the whole store to the path through a temporary file renamed over it, so the
     // earlier file survives a crash or a full disk. False when nothing could be written.
     bool Save() const;
+    // The same, with why it failed (the path or folder included) in `reason`.
+    bool Save(std::string& reason) const;
     // The bytes Save writes: CR LF line ends, an empty line after every written section.
     std::string SaveText() const;
 

@@ -20,10 +20,12 @@ std::string environment(const char* name) {
     return value != nullptr ? std::string(value) : std::string();
 }
 
-// A memory file that exists but cannot be read holds memories this run never saw: replacing
-// it with what the store holds would lose them.
+// A memory file that exists but cannot be read (or is too large to be) holds memories this
+// run never saw: replacing it with what the store holds would lose them.
 bool existsButUnreadable(const std::string& path) {
     if (fileStatus(path) != FileStatus::Regular) return false;
+    unsigned long long bytes = 0;
+    if (fileSize(path, bytes) && bytes > kMaxIniFileBytes) return true;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return true;
     std::fclose(file);

@@ -1,5 +1,8 @@
 #include "persistence/memory_store.h"
 
+#include <cmath>
+#include <utility>
+
 namespace qorva {
 namespace {
 
@@ -46,11 +49,17 @@ std::string LoadFromMemory(IniStore& store, MethodSettings& settings) {
     // Ids below -1 own no stored values either: refused like the hidden methods, instead of
     // reading past the stored copies.
     if (id > kMethodUltraContrast || !hasStoredValues(id)) return kForeignMemoryMessage;
-    settings.method = id;
     const std::vector<StoredSlot>& layout = storedLayout(id);
-    std::vector<double>& stored = settings.storedFor(id);
-    if (stored.size() < layout.size()) stored.resize(layout.size());
-    for (std::size_t i : memoryOrder(id)) stored[i] = store.GetFloat(layout[i].key, stored[i]);
+    std::vector<double> values = settings.storedFor(id);
+    if (values.size() < layout.size()) values.resize(layout.size());
+    for (std::size_t i : memoryOrder(id)) {
+        values[i] = store.GetFloat(layout[i].key, values[i]);
+        // An overflowing number reads as an infinity: no slider shows it and a settings file
+        // holding it would be refused, so the memory is refused as such a file is.
+        if (!std::isfinite(values[i])) return kUnusableMemoryMessage;
+    }
+    settings.method = id;
+    settings.storedFor(id) = std::move(values);
     SelectMethod(settings);
     return {};
 }

@@ -17,13 +17,16 @@ std::string memorySectionName(int index);
 std::vector<const char*> memoryKeys(int id);
 
 constexpr const char* kForeignMemoryMessage = "Data Not for this type of mapping (KELMOR)";
+constexpr const char* kUnusableMemoryMessage =
+    "This memory holds a value that is not a number; it is left unused.";
 
 // Copies the sliders into the method's stored values, then writes "Mode" and the method's
 // entries into the store's current section.
 void StoreToMemory(IniStore& store, MethodSettings& settings);
 // Reads "Mode" (a section without it is method 0) and the method's entries, each defaulting to
 // the value stored for the method, then runs the method change. A method the dialog does not
-// offer changes nothing and returns the message to show; success returns an empty text.
+// offer, or a value that is not a finite number, changes nothing and returns the message to
+// show; success returns an empty text.
 std::string LoadFromMemory(IniStore& store, MethodSettings& settings);
 
 }  // namespace qorva

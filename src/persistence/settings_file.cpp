@@ -216,25 +216,35 @@ SettingsResult loadSettings(ByteStream& stream, MethodSettings& method, ColorSet
 }
 
 SettingsResult saveSettingsFile(const std::string& path, MethodSettings& method,
-                                const ColorSettings& colour) {
+                                const ColorSettings& colour, bool replaceReadOnly) {
     MemoryByteStream stream;
     SettingsResult result = storeSettings(stream, method, colour);
     if (!result.ok()) return result;
     const std::vector<std::uint8_t>& bytes = stream.bytes();
+    std::string reason;
     if (!writeFileReplacing(
-            path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-        return {SettingsStatus::CannotOpen, {}};
+            path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+            reason, {.replaceReadOnly = replaceReadOnly}))
+        return {SettingsStatus::WriteFailed, reason};
     return {};
 }
 
 SettingsResult loadSettingsFile(const std::string& path, MethodSettings& method,
                                 ColorSettings& colour) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return {SettingsStatus::CannotOpen, {}};
-    FileByteStream stream(file.get());
+    std::string text;
+    switch (readWholeFile(path, text, kMaxSettingsFileBytes)) {
+        case ReadStatus::Ok:
+            break;
+        case ReadStatus::NotRegular:
+            if (fileStatus(path) == FileStatus::Directory) return {SettingsStatus::CannotOpen, {}};
+            return refused("it is not a regular file.");
+        case ReadStatus::TooLarge:
+            return refused("it is larger than 1 MB, far more than any settings file.");
+        case ReadStatus::Missing:
+        case ReadStatus::Failed:
+            return {SettingsStatus::CannotOpen, {}};
+    }
+    MemoryByteStream stream(std::vector<std::uint8_t>(text.begin(), text.end()));
     return loadSettings(stream, method, colour);
 }
 

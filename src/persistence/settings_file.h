@@ -110,9 +110,17 @@ SettingsResult storeSettings(ByteStream& stream, MethodSettings& method,
 // All or nothing: the settings change only when the whole layout was read and accepted.
 SettingsResult loadSettings(ByteStream& stream, MethodSettings& method, ColorSettings& colour);
 
-// .dps files. Saving writes a temporary file that replaces the target once complete.
+// Largest .dps file read: a settings file with every curve at its largest is far smaller.
+constexpr std::size_t kMaxSettingsFileBytes = 1u << 20;
+
+// .dps files. Saving writes a temporary file that replaces the target once complete; a
+// folder, a device or another special file at the path is refused, and so is a read-only file
+// unless replaceReadOnly (it then keeps its permissions). A failure is WriteFailed with the
+// reason and the path in the message.
 SettingsResult saveSettingsFile(const std::string& path, MethodSettings& method,
-                                const ColorSettings& colour);
+                                const ColorSettings& colour, bool replaceReadOnly = false);
+// Missing, unreadable files and folders are CannotOpen; a file that is not a regular file or is
+// larger than kMaxSettingsFileBytes is Refused without being read.
 SettingsResult loadSettingsFile(const std::string& path, MethodSettings& method,
                                 ColorSettings& colour);
 

@@ -498,9 +498,12 @@ void HdrDialogController::saveSettingsClicked() {
     if (!controlsToFields()) return;
     const std::string path = view_.chooseSettingsFile(true);
     if (path.empty()) return;
-    if (!saveSettingsFile(path, method_, colour_).ok()) {
-        // Ending silently would leave the user believing the look is kept.
-        view_.showStopMessage("The settings could not be saved to \"" + path + "\".");
+    const SettingsResult saved = saveSettingsFile(path, method_, colour_);
+    if (!saved.ok()) {
+        // Ending silently would leave the user believing the look is kept; the reason says
+        // what to change (another folder, a file that is not read-only, free space).
+        view_.showStopMessage("The settings could not be saved to \"" + path + "\"" +
+                              (saved.message.empty() ? "." : ": " + saved.message + "."));
     }
 }
 
