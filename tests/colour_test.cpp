@@ -225,6 +225,28 @@ TEST(ColorChain, VividStepRulesOfEachMethod) {
     EXPECT_EQ(out[1], 255);
 }
 
+// Method 1's vivid step pushes a dark blue below black: (0.05, 0.05, 0.6) becomes
+// (-66.140625, -66.140625, 310.78125), luminance -24.678. Only the heavy-sky and hard-light
+// rows hold M at black; under Sepia the luminance rows add 30 to the negative M.
+TEST(ColorChain, LuminanceBelowBlackIsNotHeldAtBlackBeforeSepia) {
+    const struct {
+        int mode;
+        std::uint8_t r;
+    } cases[] = {{1, 0}, {5, 0}, {8, 5}, {9, 5}, {10, 30}, {11, 30}};
+    for (const auto& c : cases) {
+        ColorChainParams params;
+        params.contrastMethod = false;
+        params.vivid = 0.9f;
+        params.pass.filterMode = c.mode;
+        const std::vector<std::uint8_t> expected{c.r, 0, 0};
+        EXPECT_EQ(chain(params, 0.05f, 0.05f, 0.6f), expected) << "mode " << c.mode;
+        float r[] = {0.05f}, g[] = {0.05f}, b[] = {0.6f};
+        std::vector<std::uint8_t> row(3);
+        ColorChain(params).runRow(r, g, b, 1, row.data());
+        EXPECT_EQ(row, expected) << "row, mode " << c.mode;
+    }
+}
+
 TEST(ColorChain, GammaBrightnessAndSaturation) {
     ColorChainParams gamma;
     gamma.gamma = 2;

@@ -72,7 +72,7 @@ TEST(ContrastPipeline, GoldenResultsAreTheSameForEveryThreadCount) {
              p.balanceOn = p.hueShiftOn = true;
              c.clarityOn = true;
          },
-         "842d25c679b7009c"},
+         "ffca2d834baf152c"},
     };
     for (const auto& c : cases) {
         setThreadCount(1);

@@ -37,7 +37,7 @@ TEST(CliEndToEnd, GivesTheEnginesGoldenBytes) {
         {{"--radius", "15", "--strength", "1", "--smoothness", "0", "--vivid", "1", "--brightness",
           "30", "--saturation", "0", "--filter", "sepia", "--balance", "0,0.5 1,0.5", "--hue-shift",
           "0,0.5 1,0.5", "--clarity"},
-         "842d25c679b7009c"},
+         "ffca2d834baf152c"},
         {{"--method", "ultra-contrast", "--mix", "0", "--vivid", "0.3", "--radius", "4",
           "--strength", "0.7", "--smoothness", "0.3"},
          "5f061bff8567fc33"},

@@ -106,6 +106,7 @@ void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
         case 6:
         case 10:  // heavy sky: blue darkens
             m = static_cast<float>(y - ((b - r) + (b - g)) / 2);
+            if (m < 0) m = 0;
             break;
         case 3:
         case 7:
@@ -113,13 +114,13 @@ void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
             // std::trunc keeps the integer truncation defined for any float the chain holds.
             const double d = std::trunc((b - (g + r) / 2) * 1.6);
             m = static_cast<float>(y - d);
+            if (m < 0) m = 0;
             break;
         }
-        default:  // luminance
+        default:  // luminance: a value below black stays below, so sepia adds less red to it
             m = static_cast<float>(y);
             break;
     }
-    if (m < 0) m = 0;
     r = g = b = m;
     if (mode >= 8) {
         r = r + 30 > 255 ? 255 : r + 30;
