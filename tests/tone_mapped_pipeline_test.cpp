@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -99,8 +100,8 @@ TEST(ToneMappedPipeline, TinyImagesSkipTheEngineMix) {
 }
 
 TEST(ToneMappedPipeline, VerySmallImagesKeepTheirLuminanceOrder) {
-    // 8 x 4 pixels: the global ceiling rounds to 0 and trims every bin empty. The pixels must
-    // still come out as a rising ramp, not as black from a division of nothing by nothing.
+    // 8 x 4 pixels: the global ceiling rounds to 0 and is held at one count per bin. The pixels
+    // must still come out as a rising ramp, not as black from a division of nothing by nothing.
     const int w = 8, h = 4;
     std::vector<std::uint8_t> image(static_cast<size_t>(w) * h * 3);
     for (size_t i = 0; i < image.size(); ++i) {
@@ -151,6 +152,44 @@ TEST(ToneMappedPipeline, VividStepRunsOnPixelsWithAnEmptyChannel) {
     ASSERT_LT(plain[at + 1], 140);
     EXPECT_NEAR(vivid[at + 1], plain[at + 1] * 360.0 / 210, 2.0);
     EXPECT_NEAR(vivid[at + 2], plain[at + 2] * 360.0 / 210, 2.0);
+}
+
+// A window filling most of a small picture beside a dark room. At 68 x 45 pixels the global
+// ceiling loop trims on until the ceiling rounds to nothing; held at one count, the equalised
+// result stays as close to the one at 69 x 46 as neighbouring sizes are to each other,
+// instead of switching to the plain luminance order (25 levels apart on average).
+TEST(ToneMappedPipeline, SmallImagesKeepTheGlobalEqualisationOfTheSizeAbove) {
+    auto render = [](int w, int h) {
+        std::vector<std::uint8_t> image(static_cast<size_t>(w) * h * 3);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const double u = (x + 0.5) / w;
+                const double level = u < 0.3 ? 20 + 100 * u / 0.3 : 200 + 15 * (u - 0.3) / 0.7;
+                std::uint8_t* px = &image[(static_cast<size_t>(y) * w + x) * 3];
+                px[0] = static_cast<std::uint8_t>(level);
+                px[1] = static_cast<std::uint8_t>(level * 0.9);
+                px[2] = static_cast<std::uint8_t>(level * 0.8);
+            }
+        }
+        ToneMappedParams p = paramsFor(image, w, h, 1.0f);
+        p.strength = 0;
+        p.vivid = 0;
+        p.divisions = 1;
+        EXPECT_TRUE(run(RunContext{}, p));
+        return image;
+    };
+    const int w = 68, h = 45, upW = 69, upH = 46;
+    const std::vector<std::uint8_t> small = render(w, h);
+    const std::vector<std::uint8_t> up = render(upW, upH);
+    double difference = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const size_t at = (static_cast<size_t>(y) * w + x) * 3;
+            const size_t near = (static_cast<size_t>(y * upH / h) * upW + x * upW / w) * 3;
+            for (int c = 0; c < 3; ++c) difference += std::abs(small[at + c] - up[near + c]);
+        }
+    }
+    EXPECT_LT(difference / small.size(), 4.0);
 }
 
 struct GoldenCase {

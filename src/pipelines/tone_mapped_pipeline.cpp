@@ -197,7 +197,10 @@ std::vector<float> globalEqualisation(const RunContext& context, const std::uint
     for (;;) {
         const float remaining = total();
         if (remaining < threshold) break;
-        const auto ceiling = static_cast<float>(std::lround(step * remaining));
+        // Never below one count: a small image (a Fast preview, a thumbnail) keeps one count
+        // per occupied bin, so its equalisation stays close to the one a size up instead of
+        // vanishing when the share of a bin rounds to nothing.
+        const auto ceiling = static_cast<float>(std::max(1L, std::lround(step * remaining)));
         double trimmed = 0;
         for (float& b : bins) {
             if (b > ceiling) {
@@ -218,9 +221,8 @@ std::vector<float> globalEqualisation(const RunContext& context, const std::uint
     if (last > 0) {
         for (float& f : cumulative) f /= last;
     } else {
-        // A small image over a narrow luminance range can have every bin trimmed to a
-        // ceiling of 0. With nothing left to equalise, keep the luminance order as it is
-        // (the identity ramp) rather than divide by zero.
+        // Only a histogram that was empty from the start has nothing to equalise: keep the
+        // luminance order as it is (the identity ramp) rather than divide by zero.
         for (int k = 0; k <= kGlobalBins; ++k) {
             cumulative[static_cast<std::size_t>(k)] = static_cast<float>(k) / kGlobalBins;
         }
