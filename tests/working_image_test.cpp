@@ -204,5 +204,30 @@ TEST(WorkingImage, SizesThatDoNotFitAreRefusedAsOutOfMemory) {
     EXPECT_EQ(std::memcmp(img.pixels(), src.data(), src.size()), 0);
 }
 
+// The sizes of the host's buffers and of their packed copy, as the 32-bit plug-in computes
+// them: the largest filter area a host can send (65535 x 65535, rows 3 x 65535 bytes) does
+// not fit in 32 bits and must be refused, not wrapped into a small buffer.
+TEST(WorkingImage, StridedSizesThatDoNotFitAreRefused) {
+    const struct {
+        std::uint64_t stride, rows, rowBytes, bytes;  // bytes in 64 bits
+        std::uint32_t bytes32;                        // 0: refused in 32 bits
+    } cases[] = {
+        {196605, 65535, 196605, 12884508675ull, 0},
+        {200000, 21846, 196605, 4369196605ull, 0},
+        {196605, 21845, 196605, 4294836225ull, 4294836225u},
+        {3 * 640 + 4, 480, 3 * 640, 923516, 923516},
+        {27, 1, 27, 27, 27},
+        {27, 0, 27, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(stridedBytes(c.stride, c.rows, c.rowBytes), c.bytes) << c.rows;
+        EXPECT_EQ(stridedBytes<std::uint32_t>(static_cast<std::uint32_t>(c.stride),
+                                              static_cast<std::uint32_t>(c.rows),
+                                              static_cast<std::uint32_t>(c.rowBytes)),
+                  c.bytes32)
+            << c.rows;
+    }
+}
+
 }  // namespace
 }  // namespace qorva

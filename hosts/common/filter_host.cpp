@@ -133,6 +133,16 @@ std::int16_t FilterHost::serve() {
         setRect(at.outRect, outRect);
     }
 
+    if (options_.shiftRows) {
+        ++inRect.top, ++inRect.bottom, ++outRect.top, ++outRect.bottom;
+        setRect(at.inRect, inRect);
+        setRect(at.outRect, outRect);
+    }
+    if (options_.servedInLoPlane >= 0) {
+        set16(at.inLoPlane, static_cast<std::int16_t>(options_.servedInLoPlane));
+        set16(at.inHiPlane, static_cast<std::int16_t>(options_.servedInHiPlane));
+    }
+
     auto fill = [&](const Rect16& rect, int lo, int hi, int padding, bool input,
                     std::vector<std::uint8_t>& buffer, std::size_t& rowBytes) -> void* {
         const int w = rect.right - rect.left, h = rect.bottom - rect.top, n = hi - lo + 1;

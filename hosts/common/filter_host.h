@@ -55,6 +55,9 @@ struct HostOptions {
     int outRowPadding = 0;  // extra bytes after each row of outData
     std::int16_t advanceResult = 0;
     bool clipToHalf = false;   // serve only the left half of a request, as clipping hosts do
+    bool shiftRows = false;    // serve rectangles of the requested size one row further down
+    int servedInLoPlane = -1;  // when not -1, serve input planes from here to servedInHiPlane
+    int servedInHiPlane = -1;
     bool advanceState = true;  // offer the callback at all
     std::intptr_t window = 0;  // platformData->hwnd when not 0
     bool errorString = true;   // offer a Str255 for error messages

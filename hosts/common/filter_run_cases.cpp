@@ -123,7 +123,8 @@ TEST_F(ScriptedRun, FinishAndUnknownSelectorsChangeNothing) {
     const std::vector<std::uint8_t> before(run.recordBytes(), run.recordBytes() + run.recordSize());
     for (const std::int16_t selector : {5, 6, 42, -1, 32767, -32768}) {
         SCOPED_TRACE(selector);
-        EXPECT_EQ(run.call(selector, 0x1234), 0x1234);
+        // The result slot says success even when the host left something else in it.
+        EXPECT_EQ(run.call(selector, 0x1234), 0);
         EXPECT_EQ(
             std::vector<std::uint8_t>(run.recordBytes(), run.recordBytes() + run.recordSize()),
             before);
@@ -229,16 +230,24 @@ TEST_F(ScriptedRun, FailingAdvanceStateShowsErrorAndOpensNoDialog) {
     EXPECT_EQ(dialogs, 0);
 }
 
-// A host that clips the request serves less than the area, and a host without the callback
-// serves nothing: the plug-in must not read or write the whole area through such buffers.
+// A host that clips the request serves less than the area, a host without the callback
+// serves nothing, and a host may serve other planes or rows than asked (green, blue and
+// transparency; the rows one lower): the plug-in must not read or write through such buffers.
 TEST_F(ScriptedRun, HostsThatCannotServeTheWholeAreaAreRefused) {
     HostOptions clipping;
     clipping.clipToHalf = true;
     HostOptions withoutCallback;
     withoutCallback.advanceState = false;
-    for (const HostOptions& options : {clipping, withoutCallback}) {
+    HostOptions otherPlanes;
+    otherPlanes.servedInLoPlane = 1;
+    otherPlanes.servedInHiPlane = 3;
+    HostOptions otherRows;
+    otherRows.shiftRows = true;
+    otherRows.filterRectOverride = true;
+    otherRows.filterRect = {0, 0, 5, 16};
+    for (const HostOptions& options : {clipping, withoutCallback, otherPlanes, otherRows}) {
         messages.clear();
-        FilterHost run(entry, photo(16, 6), options);
+        FilterHost run(entry, photo(16, 6, 4), options);
         EXPECT_EQ(run.call(3), 0);
         EXPECT_EQ(messages, std::vector<std::string>{"Error"});
         EXPECT_EQ(run.outBuffer(), std::vector<std::uint8_t>(run.outBuffer().size(), kOutSentinel));

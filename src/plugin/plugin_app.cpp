@@ -32,6 +32,9 @@ CMFCPlugInApp::CMFCPlugInApp(PlatformServices& platform, DialogFactory dialogFac
 
 void CMFCPlugInApp::Dispatch(std::int16_t selector, void* record, std::intptr_t* data,
                              std::int16_t* result) noexcept {
+    // Success is said, not assumed: a host that does not clear the result must not read
+    // whatever its slot held as an error.
+    if (result) *result = noErr;
     OSErr error = noErr;
     try {
         Entry(static_cast<FilterRecord*>(record), data);

@@ -21,9 +21,7 @@ std::size_t blockBytes(int width, int height, int bitsPerPixel) {
     if (width <= 0 || height <= 0) return 0;
     const std::size_t row = packedRowBytes(width, bitsPerPixel);
     if (row == 0) return 0;
-    const std::size_t rows = static_cast<std::size_t>(height);
-    if (row > kSizeMax / rows) return 0;
-    return row * rows;
+    return stridedBytes(row, static_cast<std::size_t>(height), row);
 }
 
 int channelsOf(int bitsPerPixel) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace qorva {
@@ -63,5 +64,17 @@ private:
 
 // Row size in bytes of a packed image, or 0 when it would not fit in size_t.
 std::size_t packedRowBytes(int width, int bitsPerPixel);
+
+// Bytes from the start of the first of `rows` rows, `stride` bytes apart, to the end of the
+// last, `rowBytes` long: (rows - 1) x stride + rowBytes, or 0 when that does not fit in Size.
+// Size is size_t in the plug-in, whose 32-bit build must refuse what it cannot address; a
+// narrower type shows those limits in a 64-bit test.
+template <class Size>
+constexpr Size stridedBytes(Size stride, Size rows, Size rowBytes) {
+    if (rows == 0 || rowBytes == 0) return 0;
+    const Size most = std::numeric_limits<Size>::max();
+    if (rows > 1 && stride > (most - rowBytes) / (rows - 1)) return 0;
+    return (rows - 1) * stride + rowBytes;
+}
 
 }  // namespace qorva
