@@ -72,9 +72,19 @@ bool replaceFileContents(const std::string& target, std::string_view bytes, std:
     if (!ok) reason = "cannot write to " + folder + ": " + lastErrorText();
     CloseHandle(file);
     // MOVEFILE_WRITE_THROUGH returns only once the rename is on the disk: the folder needs no
-    // sync of its own.
-    if (ok && !MoveFileExA(temporary.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // sync of its own. A target that another process holds open for a moment (a second host
+    // saving or reading its memories, a virus scanner) refuses the rename until it is closed:
+    // it is tried again for about a second before the save counts as failed.
+    for (int attempt = 0; ok; ++attempt) {
+        if (MoveFileExA(temporary.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            break;
+        const DWORD error = GetLastError();
+        if (attempt < 100 && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)) {
+            Sleep(10);
+            continue;
+        }
+        SetLastError(error);
         reason = "cannot replace " + target + ": " + lastErrorText();
         ok = false;
     }

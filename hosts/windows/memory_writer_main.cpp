@@ -1,0 +1,23 @@
+// A second host process for the concurrent-save test: saves its memories into the folder's
+// memory.ini the given number of times, as a host closing its dialog does.
+// Usage: qorva_wine_memory_writer FOLDER WRITER COUNT; exits 0 when every save succeeded.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "persistence/memory_location.h"
+#include "windows/memory_writer.h"
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s FOLDER WRITER COUNT\n", argv[0]);
+        return 2;
+    }
+    qorva::IniStore store = host::writerMemories(std::atoi(argv[2]));
+    const qorva::MemoryFileLocation location =
+        qorva::memoryFileLocation(qorva::FixedMemoryFolders(argv[1], std::string()));
+    int failures = 0;
+    for (int k = std::atoi(argv[3]); k > 0; --k)
+        if (!qorva::saveMemoryFile(store, location)) ++failures;
+    return failures == 0 ? 0 : 1;
+}
