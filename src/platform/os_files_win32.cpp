@@ -74,14 +74,14 @@ bool replaceFileContents(const std::string& target, std::string_view bytes, std:
     // MOVEFILE_WRITE_THROUGH returns only once the rename is on the disk: the folder needs no
     // sync of its own. A target that another process holds open for a moment (a second host
     // saving or reading its memories, a virus scanner) refuses the rename until it is closed:
-    // it is tried again for about a second before the save counts as failed.
-    for (int attempt = 0; ok; ++attempt) {
-        if (MoveFileExA(temporary.c_str(), target.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            break;
+    // it is tried again for a few seconds before the save counts as failed.
+    const ULONGLONG giveUp = GetTickCount64() + 5000;
+    while (ok && !MoveFileExA(temporary.c_str(), target.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
-        if (attempt < 100 && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)) {
-            Sleep(10);
+        if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
+            GetTickCount64() < giveUp) {
+            Sleep(5);
             continue;
         }
         SetLastError(error);
