@@ -45,10 +45,20 @@ bool renderImage(const RgbImage& input, const RenderRequest& request,
 struct BatchOptions {
     RenderRequest request;
     int jpegQuality = kDefaultJpegQuality;
+    ReadLimits limits;
+    bool replaceReadOnly = false;  // --overwrite
+    bool skipExisting = false;
+    // Threads in all (0: the automatic count). With several inputs, up to three are read,
+    // rendered and written side by side, each with its share of the threads.
+    int threads = 0;
 };
 
+// At most this many images are in memory at once.
+constexpr int kMaxImagesInFlight = 3;
+
 // Returns the exit code: 0 when every file was written, 1 when any failed. Messages go to err
-// as "qorvahdr: <path>: <reason>".
+// as "qorvahdr: <path>: <reason>", in the order of the inputs whatever order the files finish
+// in; each file fails alone.
 int runBatch(const OutputPlan& plan, const BatchOptions& options, std::ostream& err,
              ProgressBar& bar);
 

@@ -1,5 +1,7 @@
 #include "cli_app.h"
 
+#include <sys/stat.h>
+
 #include "batch_runner.h"
 #include "cli_help.h"
 #include "common/parallel.h"
@@ -8,6 +10,14 @@
 #include "settings_report.h"
 
 namespace qorva::cli {
+namespace {
+
+bool pathExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const AppEnvironment& environment) {
@@ -53,6 +63,16 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << settingsReport(options.method, options.colour);
         return status;
     }
+    if (options.dryRun) {
+        // What a run would make, and with what, without reading or writing an image.
+        out << settingsReport(options.method, options.colour);
+        for (const PlannedOutput& file : plan.files) {
+            out << file.input << " -> " << file.output;
+            if (options.skipExisting && pathExists(file.output)) out << " (exists: skipped)";
+            out << "\n";
+        }
+        return status;
+    }
     if (plan.files.empty()) return status;
 
     setThreadCount(options.jobs);
@@ -62,6 +82,10 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     batch.request.quality = options.quality;
     batch.request.previewSize = options.previewSize;
     batch.jpegQuality = options.jpegQuality;
+    batch.limits.maxMegapixels = options.maxMegapixels;
+    batch.replaceReadOnly = options.overwrite;
+    batch.skipExisting = options.skipExisting;
+    batch.threads = options.jobs;
     ProgressBar bar(err, environment.errorIsTerminal && !options.quiet);
     const int batchStatus = runBatch(plan, batch, err, bar);
     return status != 0 ? status : batchStatus;

@@ -168,10 +168,17 @@ std::string helpText() {
                 "qualities; default " +
                     std::to_string(preview.width) + "x" + std::to_string(preview.height));
     h += option("--overwrite",
-                "allow an output to replace one of the inputs, and --save-settings to replace "
-                "a read-only file");
+                "allow an output to replace one of the inputs or a read-only file, and "
+                "--save-settings to replace a read-only file");
+    h += option("--skip-existing",
+                "leave out inputs whose output exists already (to resume a batch)");
     h += "\nRunning:\n";
-    h += option("-j, --jobs N", "threads per image, 1 … 256; default: one per processor");
+    h += option("-j, --jobs N",
+                "threads in all, 1 … 256; several inputs are then read, rendered and written "
+                "side by side; default: one per processor");
+    h += option("--max-megapixels N", "refuse larger images before decoding them; default " +
+                                          std::to_string(static_cast<int>(kDefaultMaxMegapixels)));
+    h += option("--dry-run", "print each input and its output and the settings; make nothing");
     h += option("-q, --quiet", "no progress bar (it is shown only on a terminal anyway)");
     h += option("-h, --help", "this text");
     h += option("--version", "the program's version");

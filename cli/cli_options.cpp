@@ -28,18 +28,20 @@ struct OptionInfo {
 const std::vector<OptionInfo>& optionTable() {
     static const std::vector<OptionInfo> table = [] {
         std::vector<OptionInfo> s{
-            {"output", 'o', Arity::Value},      {"method", 0, Arity::Value},
-            {"gamma", 0, Arity::Value},         {"curve", 0, Arity::Value},
-            {"balance", 0, Arity::Value},       {"hue-shift", 0, Arity::Value},
-            {"filter", 0, Arity::Value},        {"clarity", 0, Arity::InlineOnly},
-            {"dehaze", 0, Arity::InlineOnly},   {"settings", 0, Arity::Value},
-            {"save-settings", 0, Arity::Value}, {"memory", 0, Arity::Value},
-            {"memory-file", 0, Arity::Value},   {"print-settings", 0, Arity::Flag},
-            {"quality", 0, Arity::Value},       {"preview-size", 0, Arity::Value},
-            {"format", 0, Arity::Value},        {"suffix", 0, Arity::Value},
-            {"jpeg-quality", 0, Arity::Value},  {"jobs", 'j', Arity::Value},
-            {"quiet", 'q', Arity::Flag},        {"overwrite", 0, Arity::Flag},
-            {"help", 'h', Arity::Flag},         {"version", 0, Arity::Flag},
+            {"output", 'o', Arity::Value},       {"method", 0, Arity::Value},
+            {"gamma", 0, Arity::Value},          {"curve", 0, Arity::Value},
+            {"balance", 0, Arity::Value},        {"hue-shift", 0, Arity::Value},
+            {"filter", 0, Arity::Value},         {"clarity", 0, Arity::InlineOnly},
+            {"dehaze", 0, Arity::InlineOnly},    {"settings", 0, Arity::Value},
+            {"save-settings", 0, Arity::Value},  {"memory", 0, Arity::Value},
+            {"memory-file", 0, Arity::Value},    {"print-settings", 0, Arity::Flag},
+            {"quality", 0, Arity::Value},        {"preview-size", 0, Arity::Value},
+            {"format", 0, Arity::Value},         {"suffix", 0, Arity::Value},
+            {"jpeg-quality", 0, Arity::Value},   {"jobs", 'j', Arity::Value},
+            {"quiet", 'q', Arity::Flag},         {"overwrite", 0, Arity::Flag},
+            {"help", 'h', Arity::Flag},          {"version", 0, Arity::Flag},
+            {"skip-existing", 0, Arity::Flag},   {"dry-run", 0, Arity::Flag},
+            {"max-megapixels", 0, Arity::Value},
         };
         for (const std::string& name : sliderOptionNames()) s.push_back({name, 0, Arity::Value});
         return s;
@@ -257,6 +259,10 @@ private:
             options_.printSettings = true;
         else if (name == "quiet")
             options_.quiet = true;
+        else if (name == "skip-existing")
+            options_.skipExisting = true;
+        else if (name == "dry-run")
+            options_.dryRun = true;
         else if (name == "overwrite")
             options_.overwrite = true;
         else if (name == "help")
@@ -314,6 +320,14 @@ private:
                 throw UsageError("--jpeg-quality must be a whole number within 1 … 100, not \"" +
                                  value + "\"");
             options_.jpegQuality = *q;
+        } else if (name == "max-megapixels") {
+            auto mp = parseDouble(value);
+            if (!mp || *mp <= 0 || *mp > 1e6)
+                throw UsageError(
+                    "--max-megapixels must be a number above 0 and up to 1000000, "
+                    "not \"" +
+                    value + "\"");
+            options_.maxMegapixels = *mp;
         } else if (name == "jobs") {
             auto n = parseInt(value);
             if (!n || *n < 1 || *n > 256)

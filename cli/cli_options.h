@@ -47,6 +47,9 @@ struct CliOptions {
     bool showVersion = false;
     bool quiet = false;
     bool overwrite = false;
+    bool skipExisting = false;  // an output that exists already is not made again
+    bool dryRun = false;        // print what would be made, make nothing
+    double maxMegapixels = kDefaultMaxMegapixels;
 };
 
 // Where --memory looks when no --memory-file is given (the dialog's own rule when empty).

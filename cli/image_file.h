@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "image_format.h"
+
 namespace qorva::cli {
 
 struct RgbImage {
@@ -17,36 +19,42 @@ struct RgbImage {
 };
 
 struct ReadInfo {
-    std::string format;       // the library's format name: "jpeg", "png", "tiff", "pnm", ...
+    std::string format;       // the decoder's format name: "jpeg", "png", "tiff", "ppm", ...
     std::string depth;        // "" for 8-bit input, else what was rounded: "16-bit", "float", ...
     int channels = 0;         // channels in the file
     int droppedChannels = 0;  // channels beyond RGB and alpha that cannot be carried
+    int pages = 1;            // pages or frames in the file; only the first is read
 };
 
-// False with a reason (the library's own words where it gives some) when the file cannot be
-// opened or decoded.
-bool readImageFile(const std::string& path, RgbImage& image, ReadInfo& info, std::string& error);
+constexpr double kDefaultMaxMegapixels = 500;
 
-// The formats the tool writes, by the names --format accepts.
-enum class OutputFormat { None, Jpeg, Png, Tiff, Ppm };
+struct ReadLimits {
+    // Larger images are refused from their header, before any pixel memory is taken: a file
+    // of a few bytes can claim a picture of gigabytes.
+    double maxMegapixels = kDefaultMaxMegapixels;
+};
 
-// "jpg", ".JPEG", "tif", ... to a format; None for anything else.
-OutputFormat formatFromName(std::string name);
-// The format an output path's extension names; None when it names none.
-OutputFormat formatFromPath(const std::string& path);
-// The usual extension with its dot: ".jpg", ".png", ".tif", ".ppm".
-const char* formatExtension(OutputFormat format);
-const char* formatName(OutputFormat format);
-bool formatHoldsAlpha(OutputFormat format);
-bool formatHoldsMetadata(OutputFormat format);
+// Starts the image library once per process, before threads use it: its own threads off (the
+// tool decides how many threads work), its cache off, its messages kept out of the tool's
+// output, and the decoders that are not meant for untrusted files refused.
+void initImageLibrary();
+
+// False with a reason (the decoder's own words where it gives some) when the file is not a
+// regular file, cannot be opened or decoded, is cut short, or is over the limit.
+bool readImageFile(const std::string& path, RgbImage& image, ReadInfo& info, std::string& error,
+                   const ReadLimits& limits = {});
 
 struct WriteOptions {
     OutputFormat format = OutputFormat::Png;
     int jpegQuality = 95;
 };
 
-// Writes image to path in the given format (whatever the path's extension). The alpha channel
-// is written when present and the format holds one.
+// The whole file, in memory, in the given format. The alpha channel is written when present
+// and the format holds one. No metadata: that is added afterwards (image_metadata.h).
+bool encodeImage(const RgbImage& image, const WriteOptions& options,
+                 std::vector<std::uint8_t>& bytes, std::string& error);
+
+// encodeImage, then the bytes written to path (whatever its extension).
 bool writeImageFile(const std::string& path, const RgbImage& image, const WriteOptions& options,
                     std::string& error);
 

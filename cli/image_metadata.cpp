@@ -73,40 +73,143 @@ void initMetadataLibrary() {
     });
 }
 
-bool copyMetadata(const std::string& from, const std::string& to, int width, int height,
-                  std::string& error) {
-    initMetadataLibrary();
-    bool opening = true;
-    try {
-        auto source = Exiv2::ImageFactory::open(from);
-        if (!source.get()) return true;
-        opening = false;
-        source->readMetadata();
-        const bool hasIcc = source->iccProfileDefined();
-        if (source->exifData().empty() && source->xmpPacket().empty() &&
-            source->iptcData().empty() && !hasIcc)
-            return true;
-        auto target = Exiv2::ImageFactory::open(to);
-        target->readMetadata();
-        target->setExifData(carriedExif(source->exifData(), width, height));
-        target->setIptcData(source->iptcData());
-        // The XMP packet goes over as bytes: parsing and re-serialising it would drop what
-        // the parser does not understand.
-        target->setXmpPacket(source->xmpPacket());
+namespace {
+
+enum Part : unsigned { kExif = 1, kIptc = 2, kXmp = 4, kIcc = 8 };
+constexpr Part kParts[] = {kExif, kIptc, kXmp, kIcc};
+
+const char* partName(Part part) {
+    switch (part) {
+        case kExif:
+            return "EXIF";
+        case kIptc:
+            return "IPTC";
+        case kXmp:
+            return "XMP";
+        case kIcc:
+            return "ICC profile";
+    }
+    return "";
+}
+
+std::string reasonOf(const Exiv2::AnyError& e) {
+    std::string text = e.what();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    if (!text.empty()) return text;
+    return "the metadata library gave no reason (its error " + std::to_string(e.code()) + ")";
+}
+
+struct SourceMetadata {
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+    std::string xmp;
+    std::vector<Exiv2::byte> icc;
+    unsigned present = 0;
+};
+
+// `encoded` with the chosen parts written in, in memory; throws what the library throws.
+std::vector<std::uint8_t> withParts(const std::vector<std::uint8_t>& encoded,
+                                    const SourceMetadata& source, unsigned parts) {
+    auto target = Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
+    target->readMetadata();
+    if (parts & kExif) target->setExifData(source.exif);
+    if (parts & kIptc) target->setIptcData(source.iptc);
+    if (parts & kXmp) {
+        // The packet as bytes: parsing and re-serialising it would drop what the parser does
+        // not understand, and refuse packets that editors write with duplicate entries. A
+        // TIFF's writer only re-serialises parsed XMP, so it gets that, or, for a packet that
+        // does not parse, the bytes in the TIFF tag that holds XMP.
+        target->xmpPacket() = source.xmp;
         target->writeXmpFromPacket(true);
-        if (hasIcc) {
-            const Exiv2::DataBuf* icc = source->iccProfile();
-            Exiv2::DataBuf copy(icc->pData_, icc->size_);
-            target->setIccProfile(copy, false);
+        if (target->imageType() == Exiv2::ImageType::tiff) {
+            Exiv2::XmpData parsed;
+            if (Exiv2::XmpParser::decode(parsed, source.xmp) == 0) {
+                target->setXmpData(parsed);
+                target->writeXmpFromPacket(false);
+            } else {
+                Exiv2::DataValue bytes(Exiv2::unsignedByte);
+                bytes.read(reinterpret_cast<const Exiv2::byte*>(source.xmp.data()),
+                           static_cast<long>(source.xmp.size()), Exiv2::invalidByteOrder);
+                target->exifData()["Exif.Image.XMLPacket"] = bytes;
+            }
         }
-        target->writeMetadata();
-    } catch (const Exiv2::AnyError& e) {
+    }
+    if (parts & kIcc) {
+        Exiv2::DataBuf copy(source.icc.data(), static_cast<long>(source.icc.size()));
+        target->setIccProfile(copy, false);
+    }
+    target->writeMetadata();
+    Exiv2::BasicIo& io = target->io();
+    if (io.open() != 0) throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, "memory");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(io.size()));
+    const long got = bytes.empty() ? 0 : io.read(bytes.data(), static_cast<long>(bytes.size()));
+    io.close();
+    if (got != static_cast<long>(bytes.size())) throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    return bytes;
+}
+
+}  // namespace
+
+bool carryMetadata(const std::string& from, int width, int height,
+                   std::vector<std::uint8_t>& encoded, std::string& warning) {
+    initMetadataLibrary();
+    warning.clear();
+    SourceMetadata source;
+    try {
+        auto image = Exiv2::ImageFactory::open(from);
+        if (!image.get()) return true;
+        image->readMetadata();
+        source.exif = carriedExif(image->exifData(), width, height);
+        source.iptc = image->iptcData();
+        source.xmp = image->xmpPacket();
+        if (image->iccProfileDefined()) {
+            const Exiv2::DataBuf* icc = image->iccProfile();
+            source.icc.assign(icc->pData_, icc->pData_ + icc->size_);
+        }
+    } catch (const Exiv2::AnyError&) {
         // A format the metadata library does not know (PPM, ...) carries nothing to copy.
-        if (opening) return true;
-        error = e.what();
+        return true;
+    }
+    if (!source.exif.empty()) source.present |= kExif;
+    if (!source.iptc.empty()) source.present |= kIptc;
+    if (!source.xmp.empty()) source.present |= kXmp;
+    if (!source.icc.empty()) source.present |= kIcc;
+    if (source.present == 0) return true;
+
+    try {
+        encoded = withParts(encoded, source, source.present);
+        return true;
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::bad_alloc&) {
+        warning = "not enough memory to add the metadata";
         return false;
     }
-    return true;
+    // Something could not be written: find out which part, keep the others.
+    unsigned carried = 0;
+    std::string reasons;
+    for (Part part : kParts) {
+        if ((source.present & part) == 0) continue;
+        try {
+            withParts(encoded, source, part);
+            carried |= part;
+        } catch (const Exiv2::AnyError& e) {
+            reasons += (reasons.empty() ? "" : "; ") + std::string(partName(part)) + " (" +
+                       reasonOf(e) + ")";
+        } catch (const std::bad_alloc&) {
+            reasons += (reasons.empty() ? "" : "; ") + std::string(partName(part)) +
+                       " (not enough memory)";
+        }
+    }
+    try {
+        if (carried != 0) encoded = withParts(encoded, source, carried);
+    } catch (const Exiv2::AnyError& e) {
+        reasons = "all of it (" + reasonOf(e) + ")";
+    } catch (const std::bad_alloc&) {
+        reasons = "all of it (not enough memory)";
+    }
+    if (reasons.empty()) reasons = "the parts together could not be written";
+    warning = "metadata not carried: " + reasons;
+    return false;
 }
 
 }  // namespace qorva::cli

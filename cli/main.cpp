@@ -5,11 +5,9 @@
 
 #include "atomic_output.h"
 #include "cli_app.h"
-#include "image_metadata.h"
 
 int main(int argc, char** argv) {
     qorva::cli::installInterruptCleanup();
-    qorva::cli::initMetadataLibrary();
     std::vector<std::string> args(argv + 1, argv + argc);
     qorva::cli::AppEnvironment environment;
     environment.errorIsTerminal = isatty(STDERR_FILENO) == 1;

@@ -1,7 +1,11 @@
 #include "output_plan.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
-#include <map>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "cli_options.h"
 
@@ -9,18 +13,18 @@ namespace qorva::cli {
 namespace fs = std::filesystem;
 namespace {
 
-// The same file for two spellings of a path, whether or not it exists yet.
+// The same key for two spellings of a path, or two links to one file: the file's device and
+// inode when it exists, else its canonical name. Worked out once per path, so that planning
+// a large batch takes time in proportion to its size.
 std::string identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return "#" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     std::error_code ec;
-    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
-    if (ec) p = fs::absolute(path).lexically_normal();
-    return p.string();
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-    return identity(a) == identity(b);
+    fs::path p = fs::absolute(path, ec);
+    if (ec) return path;
+    fs::path canonical = fs::weakly_canonical(p, ec);
+    return (ec ? p.lexically_normal() : canonical).string();
 }
 
 const char* formatChoices = "--format jpeg, png, tiff or ppm";
@@ -69,17 +73,19 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
         plan.files.push_back(std::move(file));
     }
 
-    std::map<std::string, const PlannedOutput*> seen;
+    std::unordered_set<std::string> inputIds;
+    if (!overwrite)
+        for (const std::string& input : inputs) inputIds.insert(identity(input));
+    std::unordered_map<std::string, const PlannedOutput*> seen;
     for (const PlannedOutput& f : plan.files) {
-        auto [it, fresh] = seen.emplace(identity(f.output), &f);
+        const std::string id = identity(f.output);
+        auto [it, fresh] = seen.emplace(id, &f);
         if (!fresh)
             throw UsageError(it->second->input + " and " + f.input + " would both be written to " +
                              f.output + "; use separate runs or another --suffix");
-        if (overwrite) continue;
-        for (const std::string& input : inputs)
-            if (sameFile(f.output, input))
-                throw UsageError(f.output + " is an input and would be replaced; give another " +
-                                 "output or --suffix, or --overwrite to replace it");
+        if (!overwrite && inputIds.count(id) != 0)
+            throw UsageError(f.output + " is an input and would be replaced; give another " +
+                             "output or --suffix, or --overwrite to replace it");
     }
     return plan;
 }

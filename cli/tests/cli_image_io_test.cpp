@@ -1,4 +1,3 @@
-#include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
 #include <exiv2/exiv2.hpp>
@@ -55,11 +54,7 @@ TEST(CliImageFile, SixteenBitSamplesAreRoundedToEightBits) {
     ScratchFolder folder;
     for (const char* name : {"deep.png", "deep.tif"}) {
         std::vector<std::uint16_t> pixels{0, 129, 65535, 32896, 65408, 128};
-        OIIO::ImageSpec layout(2, 1, 3, OIIO::TypeDesc::UINT16);
-        auto out = OIIO::ImageOutput::create(folder / name);
-        ASSERT_TRUE(out->open(folder / name, layout));
-        ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT16, pixels.data()));
-        out->close();
+        test::writeSamples(folder / name, pixels.data(), 2, 1, 3, true);
         RgbImage image;
         ReadInfo info;
         std::string error;
@@ -73,13 +68,7 @@ TEST(CliImageFile, AlphaIsCarriedUnchangedAndGreyIsSpread) {
     ScratchFolder folder;
     // Colours under a transparent pixel must survive as stored, not multiplied by alpha.
     const std::vector<std::uint8_t> rgba{200, 100, 50, 0, 10, 20, 30, 128, 255, 255, 255, 255};
-    OIIO::ImageSpec layout(3, 1, 4, OIIO::TypeDesc::UINT8);
-    layout.alpha_channel = 3;
-    layout.attribute("oiio:UnassociatedAlpha", 1);
-    auto out = OIIO::ImageOutput::create(folder / "a.png");
-    ASSERT_TRUE(out->open(folder / "a.png", layout));
-    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT8, rgba.data()));
-    out->close();
+    test::writeSamples(folder / "a.png", rgba.data(), 3, 1, 4, false);
     RgbImage image = test::readImage(folder / "a.png");
     EXPECT_EQ(image.rgb, (std::vector<std::uint8_t>{200, 100, 50, 10, 20, 30, 255, 255, 255}));
     EXPECT_EQ(image.alpha, (std::vector<std::uint8_t>{0, 128, 255}));
@@ -90,12 +79,8 @@ TEST(CliImageFile, AlphaIsCarriedUnchangedAndGreyIsSpread) {
         EXPECT_EQ(back.alpha, image.alpha) << name;
     }
 
-    OIIO::ImageSpec greyLayout(2, 1, 1, OIIO::TypeDesc::UINT8);
     const std::vector<std::uint8_t> grey{7, 250};
-    out = OIIO::ImageOutput::create(folder / "g.png");
-    ASSERT_TRUE(out->open(folder / "g.png", greyLayout));
-    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT8, grey.data()));
-    out->close();
+    test::writeSamples(folder / "g.png", grey.data(), 2, 1, 1, false);
     EXPECT_EQ(test::readImage(folder / "g.png").rgb,
               (std::vector<std::uint8_t>{7, 7, 7, 250, 250, 250}));
 }
@@ -164,7 +149,7 @@ TEST(CliImageMetadata, ExifXmpAndIccReachEveryFormatThatHoldsThem) {
             const std::string to = folder / target;
             test::writeImage(to, test::sceneImage(20, 15, 3));
             std::string error;
-            ASSERT_TRUE(copyMetadata(folder / source, to, 20, 15, error)) << error;
+            ASSERT_TRUE(test::carryMetadataFile(folder / source, to, 20, 15, error)) << error;
             auto image = Exiv2::ImageFactory::open(to);
             image->readMetadata();
             const Exiv2::ExifData& exif = image->exifData();
@@ -205,8 +190,8 @@ TEST(CliImageMetadata, InputsWithoutMetadataOrInFormatsWithoutItAreFine) {
     test::writeImage(folder / "out.png", test::sceneImage(8, 8));
     const std::string before = test::readFileBytes(folder / "out.png");
     std::string error;
-    EXPECT_TRUE(copyMetadata(folder / "plain.ppm", folder / "out.png", 8, 8, error));
-    EXPECT_TRUE(copyMetadata(folder / "plain.png", folder / "out.png", 8, 8, error));
+    EXPECT_TRUE(test::carryMetadataFile(folder / "plain.ppm", folder / "out.png", 8, 8, error));
+    EXPECT_TRUE(test::carryMetadataFile(folder / "plain.png", folder / "out.png", 8, 8, error));
     EXPECT_EQ(test::readFileBytes(folder / "out.png"), before);
 }
 
@@ -217,9 +202,9 @@ TEST(CliTempOutput, OnlyACommittedFileAppearsUnderTheFinalName) {
     {
         TempOutput temp;
         std::string error;
-        ASSERT_TRUE(temp.create(target, error)) << error;
+        ASSERT_TRUE(temp.create(target, false, error)) << error;
         EXPECT_EQ(std::filesystem::path(temp.path()).extension(), ".png");
-        test::writeFileBytes(temp.path(), "half");
+        ASSERT_TRUE(temp.write("half", 4, error));
         // Dropped without commit: the old file stays, the temporary one goes.
     }
     EXPECT_EQ(test::readFileBytes(target), "old");
@@ -227,15 +212,15 @@ TEST(CliTempOutput, OnlyACommittedFileAppearsUnderTheFinalName) {
     {
         TempOutput temp;
         std::string error;
-        ASSERT_TRUE(temp.create(target, error));
-        test::writeFileBytes(temp.path(), "new");
+        ASSERT_TRUE(temp.create(target, false, error));
+        ASSERT_TRUE(temp.write("new", 3, error));
         ASSERT_TRUE(temp.commit(error)) << error;
     }
     EXPECT_EQ(test::readFileBytes(target), "new");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"result.png"});
     TempOutput temp;
     std::string error;
-    EXPECT_FALSE(temp.create(folder / "no-such-folder/x.png", error));
+    EXPECT_FALSE(temp.create(folder / "no-such-folder/x.png", false, error));
     EXPECT_NE(error.find("no-such-folder"), std::string::npos);
 }
 

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vips/vips.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "image_metadata.h"
 #include "support/test_images.h"
 
 extern char** environ;
@@ -77,7 +81,32 @@ void writeFileBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-ToolRun runTool(const std::vector<std::string>& args) {
+void writeSamples(const std::string& path, const void* samples, int width, int height, int bands,
+                  bool sixteenBit) {
+    initImageLibrary();
+    const std::size_t size =
+        static_cast<std::size_t>(width) * height * bands * (sixteenBit ? 2 : 1);
+    VipsImage* image = vips_image_new_from_memory(
+        samples, size, width, height, bands, sixteenBit ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR);
+    ASSERT_NE(image, nullptr);
+    image->Type = bands < 3 ? (sixteenBit ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_B_W)
+                            : (sixteenBit ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB);
+    EXPECT_EQ(vips_image_write_to_file(image, path.c_str(), nullptr), 0) << path;
+    g_object_unref(image);
+}
+
+bool carryMetadataFile(const std::string& from, const std::string& to, int width, int height,
+                       std::string& warning) {
+    const std::string bytes = readFileBytes(to);
+    std::vector<std::uint8_t> encoded(bytes.begin(), bytes.end());
+    const bool carried = carryMetadata(from, width, height, encoded, warning);
+    writeFileBytes(to, std::string(encoded.begin(), encoded.end()));
+    return carried;
+}
+
+namespace {
+
+ToolRun runToolLimited(const std::vector<std::string>& args, long fileSizeLimit) {
     ScratchFolder streams;
     const std::string outPath = streams / "out", errPath = streams / "err";
     posix_spawn_file_actions_t actions;
@@ -92,18 +121,51 @@ ToolRun runTool(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     ToolRun run;
     pid_t pid = 0;
-    if (posix_spawn(&pid, QORVAHDR_EXE, &actions, nullptr, argv.data(), environ) != 0) {
+    if (fileSizeLimit > 0) {
+        // The limit must hold in the child only: fork, limit, then start the tool.
+        posix_spawn_file_actions_destroy(&actions);
+        pid = fork();
+        if (pid == 0) {
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT, 0644);
+            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                               static_cast<rlim_t>(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+            execv(QORVAHDR_EXE, argv.data());
+            _exit(127);
+        }
+    } else if (posix_spawn(&pid, QORVAHDR_EXE, &actions, nullptr, argv.data(), environ) != 0) {
         ADD_FAILURE() << "cannot start " << QORVAHDR_EXE;
         posix_spawn_file_actions_destroy(&actions);
         return run;
+    } else {
+        posix_spawn_file_actions_destroy(&actions);
     }
-    posix_spawn_file_actions_destroy(&actions);
+    if (pid < 0) {
+        ADD_FAILURE() << "cannot start " << QORVAHDR_EXE;
+        return run;
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.out = readFileBytes(outPath);
     run.err = readFileBytes(errPath);
     return run;
+}
+
+}  // namespace
+
+ToolRun runTool(const std::vector<std::string>& args) {
+    return runToolLimited(args, 0);
+}
+
+ToolRun runToolWithFileLimit(const std::vector<std::string>& args, long fileSizeLimit) {
+    return runToolLimited(args, fileSizeLimit);
 }
 
 std::vector<std::uint8_t> makeIccProfile() {

@@ -44,6 +44,18 @@ ToolRun runTool(const std::vector<std::string>& args);
 // A minimal well-formed RGB display profile: header, tag table and a white point.
 std::vector<std::uint8_t> makeIccProfile();
 
+// An image file of raw samples, 8 or 16 bits, 1 to 4 bands, in the format path names.
+void writeSamples(const std::string& path, const void* samples, int width, int height, int bands,
+                  bool sixteenBit);
+
+// The metadata of `from` carried into the file `to` in place; the warning when some was not.
+bool carryMetadataFile(const std::string& from, const std::string& to, int width, int height,
+                       std::string& warning);
+
+// As runTool, with the size of files the tool may write limited to fileSizeLimit bytes (a disk
+// that fills up).
+ToolRun runToolWithFileLimit(const std::vector<std::string>& args, long fileSizeLimit);
+
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 

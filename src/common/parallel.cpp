@@ -12,6 +12,8 @@ namespace qorva {
 namespace {
 
 std::atomic<int> gConfiguredThreads{0};
+// A worker that renders one of several images side by side takes its share of the threads.
+thread_local int tCallerThreads = 0;
 
 int automaticThreadCount() {
     if (const char* env = std::getenv("QORVA_JOBS")) {
@@ -25,11 +27,18 @@ int automaticThreadCount() {
 }  // namespace
 
 int threadCount() {
+    if (tCallerThreads > 0) return tCallerThreads;
     int n = gConfiguredThreads.load();
     return n > 0 ? n : automaticThreadCount();
 }
 
-void setThreadCount(int count) { gConfiguredThreads.store(std::max(0, std::min(count, 256))); }
+void setThreadCount(int count) {
+    gConfiguredThreads.store(std::max(0, std::min(count, 256)));
+}
+
+void setThreadCountOfThisThread(int count) {
+    tCallerThreads = std::max(0, std::min(count, 256));
+}
 
 void parallelRows(int rows, const std::function<void(int, int)>& fn, int minRows) {
     if (rows <= 0) return;

@@ -14,6 +14,10 @@ int threadCount();
 // 0 returns to the automatic choice.
 void setThreadCount(int count);
 
+// For the calling thread only, over setThreadCount (0 returns to it): the share of a worker
+// that processes one of several images at once.
+void setThreadCountOfThisThread(int count);
+
 // Calls fn(begin, end) for contiguous bands covering [0, rows). Bands smaller than minRows are
 // not split further, so small preview images run on the calling thread. An exception thrown
 // by any band is re-thrown here after all workers have been joined.
