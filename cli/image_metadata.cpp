@@ -1,6 +1,7 @@
 #include "image_metadata.h"
 
 #include <array>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 #include <string_view>
@@ -117,21 +118,14 @@ std::vector<std::uint8_t> withParts(const std::vector<std::uint8_t>& encoded,
     if (parts & kXmp) {
         // The packet as bytes: parsing and re-serialising it would drop what the parser does
         // not understand, and refuse packets that editors write with duplicate entries. A
-        // TIFF's writer only re-serialises parsed XMP, so it gets that, or, for a packet that
-        // does not parse, the bytes in the TIFF tag that holds XMP.
+        // TIFF's writer only takes parsed XMP (carryMetadata checks that it parses).
         target->xmpPacket() = source.xmp;
         target->writeXmpFromPacket(true);
         if (target->imageType() == Exiv2::ImageType::tiff) {
             Exiv2::XmpData parsed;
-            if (Exiv2::XmpParser::decode(parsed, source.xmp) == 0) {
-                target->setXmpData(parsed);
-                target->writeXmpFromPacket(false);
-            } else {
-                Exiv2::DataValue bytes(Exiv2::unsignedByte);
-                bytes.read(reinterpret_cast<const Exiv2::byte*>(source.xmp.data()),
-                           static_cast<long>(source.xmp.size()), Exiv2::invalidByteOrder);
-                target->exifData()["Exif.Image.XMLPacket"] = bytes;
-            }
+            Exiv2::XmpParser::decode(parsed, source.xmp);
+            target->setXmpData(parsed);
+            target->writeXmpFromPacket(false);
         }
     }
     if (parts & kIcc) {
@@ -162,6 +156,16 @@ bool carryMetadata(const std::string& from, int width, int height,
         source.exif = carriedExif(image->exifData(), width, height);
         source.iptc = image->iptcData();
         source.xmp = image->xmpPacket();
+        if (source.xmp.empty()) {
+            // A TIFF whose packet does not parse keeps it as a plain tag.
+            const Exiv2::ExifData& exif = image->exifData();
+            auto tag = exif.findKey(Exiv2::ExifKey("Exif.Image.XMLPacket"));
+            if (tag != exif.end() && tag->size() > 0) {
+                std::vector<Exiv2::byte> raw(static_cast<std::size_t>(tag->size()));
+                tag->copy(raw.data(), Exiv2::invalidByteOrder);
+                source.xmp.assign(raw.begin(), raw.end());
+            }
+        }
         if (image->iccProfileDefined()) {
             const Exiv2::DataBuf* icc = image->iccProfile();
             source.icc.assign(icc->pData_, icc->pData_ + icc->size_);
@@ -176,9 +180,22 @@ bool carryMetadata(const std::string& from, int width, int height,
     if (!source.icc.empty()) source.present |= kIcc;
     if (source.present == 0) return true;
 
+    std::string reasons;
+    const bool tiffTarget = encoded.size() >= 4 && (std::memcmp(encoded.data(), "II*", 4) == 0 ||
+                                                    std::memcmp(encoded.data(), "MM\0*", 4) == 0);
+    if ((source.present & kXmp) && tiffTarget) {
+        Exiv2::XmpData parsed;
+        if (Exiv2::XmpParser::decode(parsed, source.xmp) != 0) {
+            source.present &= ~static_cast<unsigned>(kXmp);
+            reasons = "XMP (its packet does not parse, and a TIFF file takes only one that does)";
+        }
+    }
+
     try {
-        encoded = withParts(encoded, source, source.present);
-        return true;
+        if (source.present != 0) encoded = withParts(encoded, source, source.present);
+        if (reasons.empty()) return true;
+        warning = "metadata not carried: " + reasons;
+        return false;
     } catch (const Exiv2::AnyError&) {
     } catch (const std::bad_alloc&) {
         warning = "not enough memory to add the metadata";
@@ -186,7 +203,6 @@ bool carryMetadata(const std::string& from, int width, int height,
     }
     // Something could not be written: find out which part, keep the others.
     unsigned carried = 0;
-    std::string reasons;
     for (Part part : kParts) {
         if ((source.present & part) == 0) continue;
         try {

@@ -91,8 +91,9 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
 }
 
 void checkSettingsTarget(const std::string& path, const std::vector<std::string>& inputs) {
+    const std::string target = identity(path);
     for (const std::string& input : inputs)
-        if (sameFile(path, input))
+        if (identity(input) == target)
             throw UsageError("--save-settings " + path +
                              " names an input image, which would be replaced by the settings; "
                              "give the settings file its own name");
