@@ -56,8 +56,8 @@ std::string tiffWithDirectoryFirst(int w, int h) {
     const std::uint32_t bits = 8 + 2 + entries * 12 + 4, data = bits + 6;
     std::string t = "II*" + std::string(1, '\0') + le32(8) + le16(entries);
     auto entry = [&](int tag, int type, std::uint32_t count, std::uint32_t value) {
-        t += le16(tag) + le16(type) + le32(count) + (type == 3 && count == 1 ? le16(value) + le16(0)
-                                                                              : le32(value));
+        t += le16(tag) + le16(type) + le32(count) +
+             (type == 3 && count == 1 ? le16(value) + le16(0) : le32(value));
     };
     entry(256, 3, 1, w);
     entry(257, 3, 1, h);
@@ -171,6 +171,14 @@ TEST(CliBatchIo, ATemporaryFileSwappedUnderTheWriterIsNeverRenamedIn) {
     EXPECT_FALSE(temp.commit(error));
     EXPECT_NE(error.find("was replaced"), std::string::npos) << error;
     EXPECT_EQ(test::readFileBytes(target), "old");
+
+    // A name near the folder's limit still gets a temporary file, a shorter one.
+    const std::string longName = folder / (std::string(240, 'l') + ".png");
+    TempOutput near;
+    ASSERT_TRUE(near.create(longName, false, error)) << error;
+    ASSERT_TRUE(near.write("x", 1, error));
+    ASSERT_TRUE(near.commit(error)) << error;
+    EXPECT_EQ(test::readFileBytes(longName), "x");
 }
 
 TEST(CliBatchIo, SideBySideResumedDryRunAndParallelGiveTheSameFiles) {
