@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -307,18 +308,17 @@ bool readImageFile(const std::string& path, RgbImage& image, ReadInfo& info, std
         close(fd);
         return false;
     }
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-    } catch (const std::bad_alloc&) {
+    // Not zero-filled first: every byte used is one read from the file.
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size > 0 ? size : 1]);
+    if (!bytes) {
         error = "is too large for the memory available";
         close(fd);
         return false;
     }
     std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n =
-            pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+    while (got < size) {
+        const ssize_t n = pread(fd, bytes.get() + got, size - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error = "cannot be read: " + errnoText(errno);
@@ -329,12 +329,11 @@ bool readImageFile(const std::string& path, RgbImage& image, ReadInfo& info, std
         got += static_cast<std::size_t>(n);
     }
     close(fd);
-    bytes.resize(got);
-    if (bytes.empty()) {
+    if (got == 0) {
         error = "is empty";
         return false;
     }
-    Ref<VipsSource> source(vips_source_new_from_memory(bytes.data(), bytes.size()));
+    Ref<VipsSource> source(vips_source_new_from_memory(bytes.get(), got));
     if (source.get() == nullptr) {
         error = libraryError("cannot be read");
         return false;
