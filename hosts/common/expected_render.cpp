@@ -1,17 +1,9 @@
 #include "common/expected_render.h"
 
-#include "render/render_driver.h"
 #include "settings/method_settings.h"
+#include "support/engine_render.h"
 
 namespace host {
-namespace {
-
-class NoPreview : public qorva::PreviewHost {
-public:
-    qorva::ClientRect previewClientRect() const override { return {}; }
-};
-
-}  // namespace
 
 QorvaScriptedSettings defaultSettings() {
     const qorva::MethodSettings method;
@@ -61,14 +53,7 @@ std::vector<std::uint8_t> engineFinal(const std::vector<std::uint8_t>& packed, i
     colour.toneCurve.setPoints(curves.tone);
     colour.balanceCurve.setPoints(curves.balance);
     colour.hueCurve.setPoints(curves.hue);
-
-    NoPreview preview;
-    qorva::RenderDriver driver(preview, method, colour);
-    driver.setHostInput(packed.data(), width, height);
-    driver.Render(qorva::RenderQuality::Final);
-    const qorva::WorkingImage& image = driver.renderImage();
-    if (!image.hasPixels() || image.width() != width || image.height() != height) return packed;
-    return std::vector<std::uint8_t>(image.pixels(), image.pixels() + image.byteSize());
+    return qorva::test::finalRender(packed, width, height, method, colour);
 }
 
 }  // namespace host
