@@ -250,6 +250,8 @@ TEST(RenderDriver, MethodsOtherThanZeroAndOneRenderNothing) {
         }
         EXPECT_EQ(bytesOf(f.driver.displayImage()), shown);
         EXPECT_EQ(bytesOf(f.driver.renderImage()), held);
+        // The preview the render image still holds is no result: the host keeps its pixels.
+        EXPECT_FALSE(f.driver.finalResult().hasPixels());
 
         // A refresh of the stale preview cannot render either, so the preview stays stale and
         // untouched instead of getting gamma a second time on top of the All result.

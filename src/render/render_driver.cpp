@@ -194,6 +194,13 @@ bool RenderDriver::Render(RenderQuality quality) {
     return ok;
 }
 
+const WorkingImage& RenderDriver::finalResult() const {
+    static const WorkingImage nothing;
+    const bool rendered =
+        method_.method == kMethodEyeCatching || method_.method == kMethodUltraContrast;
+    return rendered ? renderImage_ : nothing;
+}
+
 bool RenderDriver::ColorRefresh() {
     // After All or Final the render image holds gamma and colours already; refreshing it would
     // apply them twice. The fast render clears the flag itself once it has produced a

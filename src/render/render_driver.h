@@ -68,6 +68,10 @@ public:
     WorkingImage& renderImage() { return renderImage_; }
     const WorkingImage& renderImage() const { return renderImage_; }
     const WorkingImage& displayImage() const { return displayImage_; }
+    // What goes to the host after Render(Final): the render image, or an image without pixels
+    // when the method renders nothing, so that the document keeps its own pixels instead of
+    // taking a preview left in the render image for the result.
+    const WorkingImage& finalResult() const;
 
     // The full-size result of the last All render, kept for the preview's 1:1 view until the
     // next render starts or releaseFullResult(); without pixels otherwise.

@@ -461,7 +461,7 @@ void HdrDialogController::confirm() {
     bool ok = false;
     try {
         ok = triggers_.confirmed();
-        if (ok && deliverResult) deliverResult(driver_.renderImage());
+        if (ok && deliverResult) deliverResult(driver_.finalResult());
     } catch (...) {
         // The host's document must stay as it was; it learns that memory ran out.
         ok = false;
