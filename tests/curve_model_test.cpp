@@ -67,7 +67,7 @@ TEST(CurveModel, TiedEndPointsOnlyForHueCurves) {
     }
 }
 
-TEST(CurveModel, ClickAddsPointOnTheCurveWithoutRebuilding) {
+TEST(CurveModel, ClickAddsPointOnTheCurveAndRebuildsOnlyByTheMoveOrRelease) {
     CurveModel m(false);
     m.setClientSize(256, 256);
     m.setPoints({{0, 0}, {0.25, 0.6}, {1, 0.8}});
@@ -81,6 +81,16 @@ TEST(CurveModel, ClickAddsPointOnTheCurveWithoutRebuilding) {
     m.mouseMove(160, 10);  // the first move rebuilds with the point at the mouse
     EXPECT_NE(m.table(), before);
     expectValidPoints(m);
+
+    // A click released without a move: the release rebuilds, so that what renders is the
+    // curve of the points a settings file keeps.
+    CurveModel clicked(false), fromPoints(false);
+    clicked.setClientSize(256, 256);
+    clicked.setPoints({{0, 0}, {0.25, 0.6}, {1, 0.8}});
+    clicked.leftButtonDown(160, 10);
+    clicked.leftButtonUp();
+    fromPoints.setPoints(clicked.points());
+    EXPECT_EQ(clicked.table(), fromPoints.table());
 }
 
 TEST(CurveModel, EndOfChangeAndThumbTrackNotifications) {

@@ -93,6 +93,7 @@ void CurveModel::RebuildTable() {
     const double s = (1 - tension_) / 2;
     const double step = 1.0 / 99;
     lastTableX_ = 0;
+    tableStale_ = false;
 
     // Draws the table from the last written entry to (k, v), interpolating linearly between.
     auto drawTo = [this](int k, int v) {
@@ -163,13 +164,15 @@ void CurveModel::leftButtonDown(int clientX, int clientY) {
         return;
     }
     // A click between points adds one on the curve as it is drawn now; the table is rebuilt
-    // only once the new point moves.
+    // once the new point moves, or at the release at the latest, so that what is rendered is
+    // always the curve of the points a settings file or a sample keeps.
     const int a =
         static_cast<int>(std::clamp(static_cast<long long>(clientX) * 255 / width_, 0LL, 255LL));
     const int under = a;
     const double x = a / 255.0;
     points_.push_back({x, table_[static_cast<std::size_t>(under)] / 255.0});
     sortByX(points_);
+    tableStale_ = true;
     dragIndex_ = -1;
     for (std::size_t i = 0; i < points_.size(); ++i) {
         if (points_[i].x == x) {
@@ -216,6 +219,7 @@ void CurveModel::leftButtonUp() {
     if (!dragging_) return;
     dragging_ = false;
     dragIndex_ = -1;
+    if (tableStale_) RebuildTable();
     if (onEndChange) onEndChange();
 }
 

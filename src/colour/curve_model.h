@@ -73,6 +73,7 @@ private:
     int lastMouseY_ = 0;
     int dragIndex_ = -1;
     bool dragging_ = false;
+    bool tableStale_ = false;  // a point was added by a click and the table not yet rebuilt
 };
 
 // The stored form of a point list, shared by settings files and samples: int32 count, then x
