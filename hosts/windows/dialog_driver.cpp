@@ -13,7 +13,7 @@ void pause(int ms) {
 }
 
 // Input is asynchronous: wait until the dialog's thread has taken everything queued so far.
-void settle(HWND window) {
+void settleWindow(HWND window) {
     DWORD_PTR ignored = 0;
     for (int i = 0; i < 3; ++i) {
         pause(15);
@@ -186,47 +186,51 @@ void DialogDriver::realClick(int id, int x, int y) {
     POINT p{x, y};
     ClientToScreen(item(id), &p);
     SetCursorPos(p.x, p.y);
-    settle(dialog_);
+    settleWindow(dialog_);
     sendMouse(MOUSEEVENTF_LEFTDOWN);
-    settle(dialog_);
+    settleWindow(dialog_);
     sendMouse(MOUSEEVENTF_LEFTUP);
-    settle(dialog_);
+    settleWindow(dialog_);
 }
 
 void DialogDriver::realDrag(int id, int fromX, int toX, int y, int steps) {
     POINT p{fromX, y};
     ClientToScreen(item(id), &p);
     SetCursorPos(p.x, p.y);
-    settle(dialog_);
+    settleWindow(dialog_);
     sendMouse(MOUSEEVENTF_LEFTDOWN);
-    settle(dialog_);
+    settleWindow(dialog_);
     for (int i = 1; i <= steps; ++i) {
         POINT q{fromX + (toX - fromX) * i / steps, y};
         ClientToScreen(item(id), &q);
         SetCursorPos(q.x, q.y);
-        settle(dialog_);
+        settleWindow(dialog_);
     }
     sendMouse(MOUSEEVENTF_LEFTUP);
-    settle(dialog_);
+    settleWindow(dialog_);
+}
+
+void DialogDriver::settle() const {
+    settleWindow(dialog_);
 }
 
 void DialogDriver::realMoveTo(int id, int x, int y) {
     POINT p{x, y};
     ClientToScreen(item(id), &p);
     SetCursorPos(p.x, p.y);
-    settle(dialog_);
+    settleWindow(dialog_);
 }
 
 void DialogDriver::realRightButton(int id, int x, int y, bool down) {
     realMoveTo(id, x, y);
     sendMouse(down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
-    settle(dialog_);
+    settleWindow(dialog_);
 }
 
 void DialogDriver::realWheel(int id, int x, int y, int notches) {
     realMoveTo(id, x, y);
     sendMouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
-    settle(dialog_);
+    settleWindow(dialog_);
 }
 
 void DialogDriver::realKey(WORD virtualKey, bool down) {
@@ -236,14 +240,14 @@ void DialogDriver::realKey(WORD virtualKey, bool down) {
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
     input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &input, sizeof(INPUT));
-    settle(dialog_);
+    settleWindow(dialog_);
 }
 
 Screenshot DialogDriver::screenshot() const {
     // Painting waits until the dialog's queue is empty: have everything painted first.
-    settle(dialog_);
+    settleWindow(dialog_);
     pause(300);
-    settle(dialog_);
+    settleWindow(dialog_);
     return windowScreenshot(dialog_);
 }
 

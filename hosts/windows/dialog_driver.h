@@ -82,6 +82,8 @@ public:
     // A key pressed or let go on the real keyboard, for whatever has the focus.
     void realKey(WORD virtualKey, bool down);
 
+    // Waits until the dialog's thread has taken everything queued so far.
+    void settle() const;
     Screenshot screenshot() const;  // the dialog's whole window, in-process
     void fail(const std::string& what);
 
