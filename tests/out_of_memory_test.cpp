@@ -18,6 +18,9 @@
 
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
+#include "support/recording_view.h"
+#include "ui/model/dialog_controls.h"
+#include "ui/model/hdr_dialog_controller.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QORVA_ADDRESS_SANITIZER 1
@@ -123,6 +126,57 @@ TEST(OutOfMemory, FailureAtAnyStageOfAFinalRenderIsClean) {
         }
     }
     EXPECT_GT(failures, 0);
+}
+
+// The dialog on a 6-megapixel photograph whose full-size renders cannot get their memory: the
+// All preview fails with the message in the preview's status text and the dialog stays usable
+// (a fast preview works once there is room again); OK then fails as well, the dialog closes as
+// a failed final render and nothing reaches the host. Nothing renders before the first limit:
+// the allocator would otherwise keep reserved arenas that no limit takes back.
+int dialogUnderLimit() {
+    constexpr int kWidth = 3000, kHeight = 2000;
+    const std::size_t bytes = std::size_t{3} * kWidth * kHeight;
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mapped == MAP_FAILED) return kNoAddressSpace;
+    test::RecordingView view;
+    HdrDialogController dialog(view, nullptr);
+    bool delivered = false;
+    dialog.deliverResult = [&](const WorkingImage&) { delivered = true; };
+    dialog.setHostInput(static_cast<const std::uint8_t*>(mapped), kWidth, kHeight);
+    dialog.initialise();
+    const auto limitTo = [](rlim_t soft) {
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = soft;
+        return setrlimit(RLIMIT_AS, &limit) == 0;
+    };
+    // The status text last set.
+    const auto statusIs = [&view](const std::string& text) {
+        for (auto entry = view.log.rbegin(); entry != view.log.rend(); ++entry)
+            if (entry->rfind("status(", 0) == 0) return *entry == "status(" + text + ")";
+        return false;
+    };
+    const rlim_t tight = addressSpaceInUse() + 8 * kMiB;
+    if (!limitTo(tight)) return kNoAddressSpace;
+    dialog.buttonClicked(ctl::kAll);
+    if (!statusIs(kPreviewMemoryMessage)) return 20;
+    limitTo(RLIM_INFINITY);
+    const int previews = view.previews;
+    dialog.buttonClicked(ctl::kFast);
+    if (view.previews == previews || !statusIs("")) return 21;
+    dialog.buttonClicked(ctl::kOk);
+    return view.ended == 1 && delivered ? kCleanFailure : 22;
+}
+
+TEST(OutOfMemory, DialogReportsAFailedPreviewInItsStatusTextAndStaysUsable) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(dialogUnderLimit());
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == kNoAddressSpace) GTEST_SKIP() << "cannot reserve the input";
+    EXPECT_EQ(WEXITSTATUS(status), kCleanFailure);
 }
 
 #else
