@@ -9,21 +9,6 @@
 namespace qorva {
 namespace {
 
-constexpr std::array<FilterInfo, kFilterCount> kFilters = {{
-    {0, "Color", "Filter: Color"},
-    {1, "B/W", "Filter: B/W"},
-    {2, "B/W Heavy Sky", "Filter: B/W Heavy Sky"},
-    {3, "B/W Hard Light", "Filter: B/W Hard Light"},
-    {4, "Orton Effect", "Filter: Orton Effect"},
-    {5, "Orton B/W", "Filter: Orton B/W"},
-    {6, "Orton B/W Heavy Sky", "Filter: Orton B/W Heavy Sky"},
-    {7, "Orton B/W Hard Light", "Filter: Orton B/W Hard Light"},
-    {8, "Sepia", "Filter: Sepia"},
-    {9, "Orton Sepia", "Filter: Orton Sepia"},
-    {10, "Orton Sepia S", "Filter: Orton Sepia S"},
-    {11, "Orton Sepia L", "Filter: Orton Sepia L"},
-}};
-
 char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -42,11 +27,6 @@ const std::array<FilterInfo, kFilterCount>& filterTable() {
     return kFilters;
 }
 
-const FilterInfo* filterByMode(int mode) {
-    if (mode < 0 || mode >= kFilterCount) return nullptr;
-    return &kFilters[static_cast<std::size_t>(mode)];
-}
-
 int filterModeByName(std::string_view name) {
     for (const FilterInfo& f : kFilters) {
         if (equalsIgnoringCase(name, f.chooserName)) return f.mode;
@@ -55,8 +35,12 @@ int filterModeByName(std::string_view name) {
 }
 
 const char* UpdateFilterCaption(int& filterMode) {
-    if (filterMode < 0 || filterMode >= kFilterCount) filterMode = 0;
-    return kFilters[static_cast<std::size_t>(filterMode)].caption;
+    const FilterInfo* filter = filterByMode(filterMode);
+    if (filter == nullptr) {
+        filterMode = 0;
+        filter = &kFilters[0];
+    }
+    return filter->caption;
 }
 
 ThumbnailSize thumbnailSize(int previewWidth, int previewHeight) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "colour/color_filters.h"
 #include "colour/hls.h"
 #include "common/wide_vectors.h"
 
@@ -97,20 +98,16 @@ void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
         HlsToRgb(h, l, s, r, g, b);
     }
 
-    const int mode = params.filterMode;
-    if (mode <= 0 || mode == 4 || mode > 11) return;
+    const FilterTraits filter = filterTraits(params.filterMode);
+    if (filter.monochrome == Monochrome::None) return;
     const double y = 0.30 * r + 0.59 * g + 0.11 * b + 0.001;
     float m;
-    switch (mode) {
-        case 2:
-        case 6:
-        case 10:  // heavy sky: blue darkens
+    switch (filter.monochrome) {
+        case Monochrome::HeavySky:  // blue darkens
             m = static_cast<float>(y - ((b - r) + (b - g)) / 2);
             if (m < 0) m = 0;
             break;
-        case 3:
-        case 7:
-        case 11: {  // hard light: blue darkens, yellow brightens beyond white
+        case Monochrome::HardLight: {  // blue darkens, yellow brightens beyond white
             // std::trunc keeps the integer truncation defined for any float the chain holds.
             const double d = std::trunc((b - (g + r) / 2) * 1.6);
             m = static_cast<float>(y - d);
@@ -122,7 +119,7 @@ void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
             break;
     }
     r = g = b = m;
-    if (mode >= 8) {
+    if (filter.sepia) {
         r = r + 30 > 255 ? 255 : r + 30;
         b = b - 30 < 0 ? 0 : b - 30;
     }
@@ -191,10 +188,9 @@ QORVA_WIDE_VECTORS void ColorPassRow(float* __restrict r, float* __restrict g, f
             for (int i = 0; i < n; ++i) hlsToRgb(h2[i], l[i], s2[i], cr[i], cg[i], cb[i]);
         }
     }
-    const int mode = params.filterMode;
-    if (mode <= 0 || mode == 4 || mode > 11) return;
+    if (filterTraits(params.filterMode).monochrome == Monochrome::None) return;
     ColorPassParams filterOnly;
-    filterOnly.filterMode = mode;
+    filterOnly.filterMode = params.filterMode;
     for (int x = 0; x < count; ++x) ColorPass(r[x], g[x], b[x], filterOnly);
 }
 
@@ -216,7 +212,7 @@ ColorChain::ColorChain(const ColorChainParams& params)
     : p_(params),
       invGamma_(1 / params.gamma),
       passActive_(params.pass.curvesOn || params.pass.balanceOn || params.pass.hueShiftOn ||
-                  params.pass.filterMode > 0) {}
+                  filterTraits(params.pass.filterMode).active()) {}
 
 void ColorChain::run(float r, float g, float b, std::uint8_t* out) const {
     float c[3] = {r, g, b};
@@ -318,9 +314,9 @@ void ColorChain::runRow(float* __restrict r, float* __restrict g, float* __restr
         }
     }
 
-    // The Orton modes and unknown modes leave the colour pass nothing to do by themselves.
-    const int mode = p_.pass.filterMode;
-    const bool monochrome = mode > 0 && mode != 4 && mode <= 11;
+    // A filter without a grey conversion (plain glow, unknown modes) leaves the colour pass
+    // nothing to do by itself.
+    const bool monochrome = filterTraits(p_.pass.filterMode).monochrome != Monochrome::None;
     if (passActive_ &&
         (p_.pass.curvesOn || p_.pass.balanceOn || p_.pass.hueShiftOn || monochrome)) {
         ColorPassRow(r, g, b, count, p_.pass);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "colour/color_filters.h"
 #include "colour/finishing_passes.h"
 #include "common/parallel.h"
 #include "kernels/packed_image.h"
@@ -35,11 +36,11 @@ void ColorRefresh(const std::uint8_t* neutral, std::uint8_t* display, int width,
     if (size == 0 || neutral == nullptr || display == nullptr) return;
     // A position of zero or below would divide by zero in 1/g; no gamma is the safe reading.
     const double g = gammaPosition > 0 ? gammaPosition / 100.0 : 1.0;
-    const bool passActive =
-        pass.curvesOn || pass.balanceOn || pass.hueShiftOn || pass.filterMode > 0;
+    const bool passActive = pass.curvesOn || pass.balanceOn || pass.hueShiftOn ||
+                            filterTraits(pass.filterMode).active();
 
     if (g == 1 && !passActive) {
-        // Nothing to add (filter modes below 0 do nothing either): the preview as rendered.
+        // Nothing to add: the preview as rendered.
         if (display != neutral) std::memmove(display, neutral, size);
         return;
     }
@@ -50,7 +51,7 @@ void ColorRefresh(const std::uint8_t* neutral, std::uint8_t* display, int width,
     // Without colour balance, hue shift or a monochrome filter every channel is on its own:
     // gamma and tone curve fold into one byte table, the common case of a gamma or curve drag.
     const int mode = pass.filterMode;
-    const bool monochrome = mode > 0 && mode != 4 && mode <= 11;
+    const bool monochrome = filterTraits(mode).monochrome != Monochrome::None;
     if (!pass.balanceOn && !pass.hueShiftOn && !monochrome) {
         const CurveTable identity = identityCurveTable();
         const CurveTable& tone = pass.curves != nullptr ? pass.curves->tone : identity;

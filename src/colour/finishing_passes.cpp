@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "colour/color_filters.h"
 #include "common/large_buffer.h"
 #include "common/parallel.h"
 #include "common/wide_vectors.h"
@@ -30,7 +31,7 @@ void DehazePass(std::uint8_t* image, int width, int height) {
 }
 
 bool isOrtonMode(int mode) {
-    return (mode >= 4 && mode <= 7) || (mode >= 9 && mode <= 11);
+    return filterTraits(mode).glow;
 }
 
 namespace {

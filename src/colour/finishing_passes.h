@@ -10,12 +10,12 @@ struct RunContext;
 
 // 1 + 0.0002 x width, at most 1.9: a full-size render gets a stronger clarity than a preview.
 double clarityAmount(int width);
-// The filter modes that end with the glow pass: 4, 5, 6, 7, 9, 10 and 11.
+// Whether the filter of this mode ends with the glow pass.
 bool isOrtonMode(int mode);
 
 void ClarityPass(std::uint8_t* image, int width, int height);
 void DehazePass(std::uint8_t* image, int width, int height);
-// Does nothing unless mode is 4, 5, 6, 7, 9, 10 or 11.
+// Does nothing unless the filter of this mode glows.
 void OrtonPass(std::uint8_t* image, int width, int height, int mode);
 
 void runFinishingPasses(const RunContext& context, std::uint8_t* image, int width, int height,

@@ -1,10 +1,13 @@
 #include "render/render_triggers.h"
 
+#include "colour/color_filters.h"
+
 namespace qorva {
 namespace {
 
-constexpr int kLastFilterMode = 11;
-// Every Orton mode from here on blurs the whole preview, too slow to follow a drag.
+// A rule of its own, not a filter trait: from mode 4 on every filter is too slow to follow a
+// drag, the glowing ones because the glow blurs the whole preview, and Sepia (8) by the same
+// line drawn in the mode order, which the dialog has always followed.
 constexpr int kFirstSlowFilterMode = 4;
 
 }  // namespace
@@ -77,7 +80,7 @@ void RenderTriggers::gammaReset() {
 }
 
 void RenderTriggers::filterChosen(int mode) {
-    colour_.filterMode = mode < 0 || mode > kLastFilterMode ? 0 : mode;
+    colour_.filterMode = filterByMode(mode) != nullptr ? mode : 0;
     driver_.ColorRefresh();
 }
 
