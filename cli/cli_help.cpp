@@ -125,8 +125,8 @@ std::string helpText() {
     h += option("--gamma G", "0.40 … 2.60, set to the nearest slider step of 0.01; default " +
                                  formatRowValue(method.gammaPosition / 100.0, 100));
     h += option("--curve POINTS",
-                "tone curve, points \"x,y x,y ...\" in 0 … 1 with x rising "
-                "from 0 to 1; giving it switches the curve on, \"off\" "
+                "tone curve, points \"x,y x,y ...\" in 0 … 1 with x from 0 "
+                "to 1, never decreasing; giving it switches the curve on, \"off\" "
                 "switches it off; default off, " +
                     curvePoints(colour.toneCurve));
     h += option("--balance POINTS",

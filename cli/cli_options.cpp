@@ -111,13 +111,14 @@ std::string methodOptionsList(const MethodTable& table) {
     return list;
 }
 
-// "x,y x,y ...": at least two points in 0..1, x rising from 0 to 1. The curve editor keeps its
-// end points at x 0 and 1, and a hue-domain curve's end points stand for the same hue.
+// "x,y x,y ...": the shape the curve editor keeps (curveShapeFault). A hue-domain curve's end
+// points stand for the same hue; files saved by the editor are not held to that, but a curve
+// typed here is.
 std::vector<CurvePoint> parseCurve(const std::string& option, const std::string& text,
                                    bool hueDomain) {
     const std::string usage = "--" + option +
                               " takes points \"x,y x,y ...\" with x and y in 0 … 1, " +
-                              "x rising from 0 to 1 (or \"off\")";
+                              "x from 0 to 1, never decreasing (or \"off\")";
     std::vector<CurvePoint> points;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -139,12 +140,17 @@ std::vector<CurvePoint> parseCurve(const std::string& option, const std::string&
         points.push_back({*x, *y});
         i = j;
     }
-    if (points.size() < 2) throw UsageError(usage + "; at least two points are needed");
-    if (points.front().x != 0 || points.back().x != 1)
-        throw UsageError(usage + "; the first point must have x 0 and the last x 1");
-    for (std::size_t k = 1; k < points.size(); ++k)
-        if (!(points[k].x > points[k - 1].x))
-            throw UsageError(usage + "; x must rise from point to point");
+    // Each point is a number in 0..1 by now: what is left of the shape is count, order and ends.
+    switch (curveShapeFault(points)) {
+        case CurveShapeFault::TooFewPoints:
+            throw UsageError(usage + "; at least two points are needed");
+        case CurveShapeFault::OutOfOrder:
+            throw UsageError(usage + "; x must not decrease from point to point");
+        case CurveShapeFault::OpenEnds:
+            throw UsageError(usage + "; the first point must have x 0 and the last x 1");
+        default:
+            break;
+    }
     if (hueDomain && points.front().y != points.back().y)
         throw UsageError("--" + option +
                          ": the points at x 0 and x 1 stand for the same hue and need the same y");

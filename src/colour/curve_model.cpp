@@ -72,6 +72,18 @@ bool CurveModel::SetActive(bool active) {
     return previous;
 }
 
+CurveShapeFault curveShapeFault(const std::vector<CurvePoint>& points) {
+    if (points.size() < 2) return CurveShapeFault::TooFewPoints;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const CurvePoint& p = points[i];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return CurveShapeFault::NotANumber;
+        if (p.x < 0 || p.x > 1 || p.y < 0 || p.y > 1) return CurveShapeFault::OutsideUnit;
+        if (i > 0 && p.x < points[i - 1].x) return CurveShapeFault::OutOfOrder;
+    }
+    if (points.front().x != 0 || points.back().x != 1) return CurveShapeFault::OpenEnds;
+    return CurveShapeFault::None;
+}
+
 void CurveModel::setPoints(std::vector<CurvePoint> points) {
     if (points.size() < 2) {
         ResetCurve();

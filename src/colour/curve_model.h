@@ -76,6 +76,15 @@ private:
     bool tableStale_ = false;  // a point was added by a click and the table not yet rebuilt
 };
 
+// The shape every curve editor keeps, and so what a settings file and the command line must
+// give: at least two points, every coordinate a number in 0..1, x never decreasing, the end
+// points at x 0 and 1. Equal x is allowed because the editor can leave two points on one column
+// and the settings files it saved that way must keep loading. A hue-domain curve's ends stand
+// for the same hue, but the editor never tied them in stored files, so that is not part of the
+// shape.
+enum class CurveShapeFault { None, TooFewPoints, NotANumber, OutsideUnit, OutOfOrder, OpenEnds };
+CurveShapeFault curveShapeFault(const std::vector<CurvePoint>& points);
+
 // The stored form of a point list, shared by settings files and samples: int32 count, then x
 // and y of each point as doubles, all little-endian. serializePoints appends to out.
 void serializePoints(const std::vector<CurvePoint>& points, std::vector<std::uint8_t>& out);

@@ -87,18 +87,22 @@ bool serializeCurve(Archive& archive, CurveBlock& curve) {
     return true;
 }
 
-// The shape every curve editor keeps: end points at x 0 and 1, x never decreasing, all in 0..1.
 const char* curveFault(const CurveBlock& curve) {
-    if (curve.points.size() < 2) return "a curve has fewer than two points.";
-    for (std::size_t i = 0; i < curve.points.size(); ++i) {
-        const CurvePoint& p = curve.points[i];
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return "a curve point is not a number.";
-        if (p.x < 0 || p.x > 1 || p.y < 0 || p.y > 1) return "a curve point lies outside 0 to 1.";
-        if (i > 0 && p.x < curve.points[i - 1].x) return "the points of a curve are out of order.";
+    switch (curveShapeFault(curve.points)) {
+        case CurveShapeFault::None:
+            return nullptr;
+        case CurveShapeFault::TooFewPoints:
+            return "a curve has fewer than two points.";
+        case CurveShapeFault::NotANumber:
+            return "a curve point is not a number.";
+        case CurveShapeFault::OutsideUnit:
+            return "a curve point lies outside 0 to 1.";
+        case CurveShapeFault::OutOfOrder:
+            return "the points of a curve are out of order.";
+        case CurveShapeFault::OpenEnds:
+            break;
     }
-    if (curve.points.front().x != 0 || curve.points.back().x != 1)
-        return "a curve does not span the whole range.";
-    return nullptr;
+    return "a curve does not span the whole range.";
 }
 
 void applyCurve(const CurveBlock& block, bool& flag, CurveModel& curve) {
