@@ -17,50 +17,6 @@
 namespace qorva::cli {
 namespace {
 
-enum class Arity { Flag, Value, InlineOnly };
-
-struct OptionInfo {
-    std::string name;
-    char shortName;
-    Arity arity;
-};
-
-const std::vector<OptionInfo>& optionTable() {
-    static const std::vector<OptionInfo> table = [] {
-        std::vector<OptionInfo> s{
-            {"output", 'o', Arity::Value},       {"method", 0, Arity::Value},
-            {"gamma", 0, Arity::Value},          {"curve", 0, Arity::Value},
-            {"balance", 0, Arity::Value},        {"hue-shift", 0, Arity::Value},
-            {"filter", 0, Arity::Value},         {"clarity", 0, Arity::InlineOnly},
-            {"dehaze", 0, Arity::InlineOnly},    {"settings", 0, Arity::Value},
-            {"save-settings", 0, Arity::Value},  {"memory", 0, Arity::Value},
-            {"memory-file", 0, Arity::Value},    {"print-settings", 0, Arity::Flag},
-            {"quality", 0, Arity::Value},        {"preview-size", 0, Arity::Value},
-            {"format", 0, Arity::Value},         {"suffix", 0, Arity::Value},
-            {"jpeg-quality", 0, Arity::Value},   {"jobs", 'j', Arity::Value},
-            {"quiet", 'q', Arity::Flag},         {"overwrite", 0, Arity::Flag},
-            {"help", 'h', Arity::Flag},          {"version", 0, Arity::Flag},
-            {"skip-existing", 0, Arity::Flag},   {"dry-run", 0, Arity::Flag},
-            {"max-megapixels", 0, Arity::Value},
-        };
-        for (const std::string& name : sliderOptionNames()) s.push_back({name, 0, Arity::Value});
-        return s;
-    }();
-    return table;
-}
-
-const OptionInfo* findLongOption(std::string_view name) {
-    for (const OptionInfo& s : optionTable())
-        if (s.name == name) return &s;
-    return nullptr;
-}
-
-const OptionInfo* findShort(char c) {
-    for (const OptionInfo& s : optionTable())
-        if (s.shortName == c) return &s;
-    return nullptr;
-}
-
 std::string lower(std::string_view text) {
     std::string s(text);
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -87,17 +43,6 @@ int decimalsOf(int divisor) {
     int d = 0;
     for (int v = divisor; v >= 10; v /= 10) ++d;
     return d;
-}
-
-bool isSliderOption(std::string_view name) {
-    for (const std::string& s : sliderOptionNames())
-        if (s == name) return true;
-    return false;
-}
-
-std::string rowRange(const SliderRow& row) {
-    return formatRowValue(static_cast<double>(row.minPosition) / row.divisor, row.divisor) + " … " +
-           formatRowValue(static_cast<double>(row.maxPosition) / row.divisor, row.divisor);
 }
 
 std::string methodOptionsList(const MethodTable& table) {
@@ -157,12 +102,11 @@ std::vector<CurvePoint> parseCurve(const std::string& option, const std::string&
     return points;
 }
 
-bool parseSwitch(const std::string& option, const std::optional<std::string>& value) {
-    if (!value) return true;
-    const std::string v = lower(*value);
+bool parseSwitch(const std::string& option, const std::string& value) {
+    const std::string v = lower(value);
     if (v == "on" || v == "1" || v == "yes" || v == "true") return true;
     if (v == "off" || v == "0" || v == "no" || v == "false") return false;
-    throw UsageError("--" + option + " takes on or off (--" + option + "=off), not \"" + *value +
+    throw UsageError("--" + option + " takes on or off (--" + option + "=off), not \"" + value +
                      "\"");
 }
 
@@ -171,6 +115,21 @@ struct PendingValue {
     double value;
 };
 
+const OptionSpec* findLongOption(std::string_view name) {
+    for (const OptionSpec& s : optionTable())
+        if (s.name == name) return &s;
+    return nullptr;
+}
+
+const OptionSpec* findShort(char c) {
+    for (const OptionSpec& s : optionTable())
+        if (s.shortName != 0 && s.shortName == c) return &s;
+    return nullptr;
+}
+
+}  // namespace
+
+// Reads the arguments in order; the option table's entries call the setters below.
 class Parser {
 public:
     Parser(const std::vector<std::string>& args, const ParseEnvironment& environment)
@@ -189,15 +148,16 @@ public:
                 const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
                 std::optional<std::string> inlineValue;
                 if (eq != std::string::npos) inlineValue = arg.substr(eq + 1);
-                const OptionInfo* option = findLongOption(name);
+                const OptionSpec* option = findLongOption(name);
                 if (!option) throw UsageError("unknown option --" + name);
                 handle(*option, inlineValue, i);
             } else if (arg.size() > 1 && arg[0] == '-') {
-                const OptionInfo* option = findShort(arg[1]);
+                const OptionSpec* option = findShort(arg[1]);
                 if (!option) throw UsageError("unknown option " + arg);
                 std::optional<std::string> inlineValue;
                 if (arg.size() > 2) {
-                    if (option->arity != Arity::Value) throw UsageError("unknown option " + arg);
+                    if (option->arity != OptionArity::Value)
+                        throw UsageError("unknown option " + arg);
                     inlineValue = arg.substr(2);
                 }
                 handle(*option, inlineValue, i);
@@ -212,136 +172,74 @@ public:
         return std::move(options_);
     }
 
-private:
-    // --memory-file may follow --memory; the last one given names the file for all.
-    void findMemoryFile() {
-        for (std::size_t i = 0; i < args_.size() && args_[i] != "--"; ++i) {
-            const std::string& a = args_[i];
-            if (a == "--memory-file" && i + 1 < args_.size())
-                memoryFile_ = args_[++i];
-            else if (a.rfind("--memory-file=", 0) == 0)
-                memoryFile_ = a.substr(14);
-        }
+    // A method value is checked against its row once the method is known (finish).
+    void addMethodValue(const std::string& option, const std::string& value) {
+        auto v = parseDouble(value);
+        if (!v) throw UsageError("--" + option + " takes a number, not \"" + value + "\"");
+        pending_.push_back({option, *v});
     }
 
-    std::string takeValue(const OptionInfo& option, const std::optional<std::string>& inlineValue,
-                          std::size_t& i) {
-        if (inlineValue) return *inlineValue;
-        if (i + 1 >= args_.size()) throw UsageError("--" + option.name + " needs a value");
-        return args_[++i];
+    void setOutput(const std::string& value) {
+        if (value.empty()) throw UsageError("-o needs a file or folder name");
+        options_.output = value;
     }
 
-    void handle(const OptionInfo& option, const std::optional<std::string>& inlineValue,
-                std::size_t& i) {
-        if (option.arity == Arity::Flag && inlineValue)
-            throw UsageError("--" + option.name + " takes no value");
-        if (option.arity == Arity::InlineOnly) {
-            setSwitch(option.name, parseSwitch(option.name, inlineValue));
-            return;
-        }
-        if (option.arity == Arity::Flag) {
-            setFlag(option.name);
-            return;
-        }
-        const std::string value = takeValue(option, inlineValue, i);
-        if (isSliderOption(option.name)) {
-            auto v = parseDouble(value);
-            if (!v) throw UsageError("--" + option.name + " takes a number, not \"" + value + "\"");
-            pending_.push_back({option.name, *v});
-            return;
-        }
-        setValue(option.name, value);
+    void setGamma(const std::string& value) {
+        const SliderRow& row = gammaRow();
+        auto g = parseDouble(value);
+        if (!g || *g < static_cast<double>(row.minPosition) / row.divisor ||
+            *g > static_cast<double>(row.maxPosition) / row.divisor)
+            throw UsageError("--gamma must be a number within " + rowRangeText(row) + ", not \"" +
+                             value + "\"");
+        // The slider moves in steps of one position: the value lands on the nearest one.
+        const long position = std::lround(*g * row.divisor);
+        options_.method.setGamma(static_cast<double>(position) / row.divisor);
     }
 
-    void setSwitch(const std::string& name, bool on) {
-        if (name == "clarity")
-            options_.colour.clarityOn = on;
-        else
-            options_.colour.dehazeOn = on;
+    void setSaveSettings(const std::string& value) {
+        if (value.empty()) throw UsageError("--save-settings needs a file name");
+        options_.saveSettingsPath = value;
     }
 
-    void setFlag(const std::string& name) {
-        if (name == "print-settings")
-            options_.printSettings = true;
-        else if (name == "quiet")
-            options_.quiet = true;
-        else if (name == "skip-existing")
-            options_.skipExisting = true;
-        else if (name == "dry-run")
-            options_.dryRun = true;
-        else if (name == "overwrite")
-            options_.overwrite = true;
-        else if (name == "help")
-            options_.showHelp = true;
-        else if (name == "version")
-            options_.showVersion = true;
+    void setFormat(const std::string& value) {
+        options_.format = formatFromName(value);
+        if (options_.format == OutputFormat::None)
+            throw UsageError("--format must be jpeg, png, tiff or ppm, not \"" + value + "\"");
     }
 
-    void setValue(const std::string& name, const std::string& value) {
-        if (name == "output") {
-            if (value.empty()) throw UsageError("-o needs a file or folder name");
-            options_.output = value;
-        } else if (name == "method") {
-            setMethod(value);
-        } else if (name == "gamma") {
-            auto g = parseDouble(value);
-            if (!g || *g < kGammaPositionMin / 100.0 || *g > kGammaPositionMax / 100.0)
-                throw UsageError("--gamma must be a number within 0.40 … 2.60, not \"" + value +
-                                 "\"");
-            // The slider moves in steps of 0.01: the value lands on the nearest position.
-            const long position = std::lround(*g * 100);
-            options_.method.setGamma(static_cast<double>(position) / 100);
-        } else if (name == "curve") {
-            setCurve(options_.colour.toneCurve, options_.colour.curvesOn, name, value);
-        } else if (name == "balance") {
-            setCurve(options_.colour.balanceCurve, options_.colour.balanceOn, name, value);
-        } else if (name == "hue-shift") {
-            setCurve(options_.colour.hueCurve, options_.colour.hueShiftOn, name, value);
-        } else if (name == "filter") {
-            setFilter(value);
-        } else if (name == "settings") {
-            loadSettings(value);
-        } else if (name == "save-settings") {
-            if (value.empty()) throw UsageError("--save-settings needs a file name");
-            options_.saveSettingsPath = value;
-        } else if (name == "memory") {
-            recallMemory(value);
-        } else if (name == "memory-file") {
-            // Taken before the other options (findMemoryFile).
-        } else if (name == "quality") {
-            setQuality(value);
-        } else if (name == "preview-size") {
-            setPreviewSize(value);
-        } else if (name == "format") {
-            options_.format = formatFromName(value);
-            if (options_.format == OutputFormat::None)
-                throw UsageError("--format must be jpeg, png, tiff or ppm, not \"" + value + "\"");
-        } else if (name == "suffix") {
-            if (value.find('/') != std::string::npos)
-                throw UsageError("--suffix must not contain a folder separator");
-            options_.suffix = value;
-        } else if (name == "jpeg-quality") {
-            auto q = parseInt(value);
-            if (!q || *q < 1 || *q > 100)
-                throw UsageError("--jpeg-quality must be a whole number within 1 … 100, not \"" +
-                                 value + "\"");
-            options_.jpegQuality = *q;
-        } else if (name == "max-megapixels") {
-            auto mp = parseDouble(value);
-            if (!mp || *mp <= 0 || *mp > 1e6)
-                throw UsageError(
-                    "--max-megapixels must be a number above 0 and up to 1000000, "
-                    "not \"" +
-                    value + "\"");
-            options_.maxMegapixels = *mp;
-        } else if (name == "jobs") {
-            auto n = parseInt(value);
-            if (!n || *n < 1 || *n > 256)
-                throw UsageError("--jobs must be a whole number within 1 … 256, not \"" + value +
-                                 "\"");
-            options_.jobs = *n;
-        }
+    void setSuffix(const std::string& value) {
+        if (value.find('/') != std::string::npos)
+            throw UsageError("--suffix must not contain a folder separator");
+        options_.suffix = value;
     }
+
+    void setJpegQuality(const std::string& value) {
+        auto q = parseInt(value);
+        if (!q || *q < 1 || *q > 100)
+            throw UsageError("--jpeg-quality must be a whole number within " +
+                             rangeText("1", "100") + ", not \"" + value + "\"");
+        options_.jpegQuality = *q;
+    }
+
+    void setMaxMegapixels(const std::string& value) {
+        auto mp = parseDouble(value);
+        if (!mp || *mp <= 0 || *mp > 1e6)
+            throw UsageError(
+                "--max-megapixels must be a number above 0 and up to 1000000, "
+                "not \"" +
+                value + "\"");
+        options_.maxMegapixels = *mp;
+    }
+
+    void setJobs(const std::string& value) {
+        auto n = parseInt(value);
+        if (!n || *n < 1 || *n > 256)
+            throw UsageError("--jobs must be a whole number within " + rangeText("1", "256") +
+                             ", not \"" + value + "\"");
+        options_.jobs = *n;
+    }
+
+    CliOptions& options() { return options_; }
 
     void setMethod(const std::string& value) {
         const std::string v = lower(value);
@@ -432,8 +330,8 @@ private:
         // The bar labels its tenth cell "0".
         if (n && *n == 0) n = 10;
         if (!n || *n < 1 || *n > 10)
-            throw UsageError("--memory must be a memory number within 1 … 10, not \"" + value +
-                             "\"");
+            throw UsageError("--memory must be a memory number within " + rangeText("1", "10") +
+                             ", not \"" + value + "\"");
         if (!memoryLoaded_) loadMemories();
         const std::string section = memorySectionName(*n - 1);
         if (memories_.FindSection(section) == IniStore::kNotFound)
@@ -447,6 +345,7 @@ private:
         pending_.clear();
     }
 
+private:
     void loadMemories() {
         memoryLoaded_ = true;
         if (!memoryFile_.empty()) {
@@ -481,12 +380,45 @@ private:
                 throw UsageError("--" + p.option + " does not belong to method " +
                                  std::to_string(m.method) + " (" + table->name + "), which takes " +
                                  methodOptionsList(*table));
-            const double lo = static_cast<double>(row->minPosition) / row->divisor;
-            const double hi = static_cast<double>(row->maxPosition) / row->divisor;
-            if (p.value < lo || p.value > hi)
+            if (p.value < static_cast<double>(row->minPosition) / row->divisor ||
+                p.value > static_cast<double>(row->maxPosition) / row->divisor)
                 throw UsageError("--" + p.option + " (" + row->label + ") must be within " +
-                                 rowRange(*row) + ", not " + formatNumber(p.value));
+                                 rowRangeText(*row) + ", not " + formatNumber(p.value));
             m.value(row->row) = p.value;
+        }
+    }
+
+    // --memory-file may follow --memory; the last one given names the file for all.
+    void findMemoryFile() {
+        for (std::size_t i = 0; i < args_.size() && args_[i] != "--"; ++i) {
+            const std::string& a = args_[i];
+            if (a == "--memory-file" && i + 1 < args_.size())
+                memoryFile_ = args_[++i];
+            else if (a.rfind("--memory-file=", 0) == 0)
+                memoryFile_ = a.substr(14);
+        }
+    }
+
+    std::string takeValue(const OptionSpec& option, const std::optional<std::string>& inlineValue,
+                          std::size_t& i) {
+        if (inlineValue) return *inlineValue;
+        if (i + 1 >= args_.size()) throw UsageError("--" + option.name + " needs a value");
+        return args_[++i];
+    }
+
+    void handle(const OptionSpec& option, const std::optional<std::string>& inlineValue,
+                std::size_t& i) {
+        switch (option.arity) {
+            case OptionArity::Flag:
+                if (inlineValue) throw UsageError("--" + option.name + " takes no value");
+                option.apply(*this, option, {});
+                return;
+            case OptionArity::InlineOnly:
+                option.apply(*this, option, inlineValue.value_or("on"));
+                return;
+            case OptionArity::Value:
+                option.apply(*this, option, takeValue(option, inlineValue, i));
+                return;
         }
     }
 
@@ -499,7 +431,203 @@ private:
     bool memoryLoaded_ = false;
 };
 
+namespace {
+
+std::string curvePoints(const CurveModel& curve) {
+    std::string s;
+    for (const CurvePoint& p : curve.points()) {
+        if (!s.empty()) s += ' ';
+        s += formatNumber(p.x) + "," + formatNumber(p.y);
+    }
+    return keptTogether("\"" + s + "\"");
+}
+
+// A method value's help: its label, range and default for each method that shows it.
+std::string methodValueHelp(const std::string& name) {
+    std::string label, range, defaults;
+    int usedBy = 0;
+    int lastMethod = 0;
+    for (int id : {kMethodEyeCatching, kMethodUltraContrast}) {
+        const SliderRow* row = findOption(*methodTable(id), name.c_str());
+        if (!row || !row->enabled) continue;
+        ++usedBy;
+        lastMethod = id;
+        label = row->label;
+        const std::string r = rowRangeText(*row);
+        if (range.empty())
+            range = r;
+        else if (range != r)
+            range += " (" + methodOptionName(id) + ": " + r + ")";
+        if (!defaults.empty()) defaults += ", ";
+        defaults += formatRowValue(row->defaultValue, row->divisor) + " " + methodOptionName(id);
+    }
+    if (usedBy == 1)
+        return label + ", " + range + "; default " + defaults.substr(0, defaults.find(' ')) + " (" +
+               methodOptionName(lastMethod) + " only)";
+    return label + ", " + range + "; default " + defaults;
+}
+
+std::string filterList() {
+    std::string filters;
+    for (const FilterInfo& f : filterTable()) {
+        if (!filters.empty()) filters += ", ";
+        filters += keptTogether(std::to_string(f.mode) + " \"" + f.chooserName + "\"");
+    }
+    return filters;
+}
+
+using G = OptionGroup;
+using A = OptionArity;
+
+std::vector<OptionSpec> buildOptionTable() {
+    const MethodSettings method;
+    const ColorSettings colour;
+    const PreviewSize preview;
+    const SliderRow& gamma = gammaRow();
+    std::vector<OptionSpec> t{
+        {"method", 0, A::Value, G::Method, "NAME",
+         methodOptionName(kMethodEyeCatching) + " (0) or " +
+             methodOptionName(kMethodUltraContrast) + " (1); default " +
+             methodOptionName(method.method),
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setMethod(v); }},
+    };
+    for (const std::string& name : sliderOptionNames())
+        t.push_back({name, 0, A::Value, G::Method, "V", methodValueHelp(name),
+                     [](Parser& p, const OptionSpec& o, const std::string& v) {
+                         p.addMethodValue(o.name, v);
+                     }});
+    const std::vector<OptionSpec> rest{
+        {"gamma", 0, A::Value, G::Colour, "G",
+         rowRangeText(gamma) + ", set to the nearest slider step of " +
+             formatRowValue(1.0 / gamma.divisor, gamma.divisor) + "; default " +
+             formatRowValue(gamma.defaultValue, gamma.divisor),
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setGamma(v); }},
+        {"curve", 0, A::Value, G::Colour, "POINTS",
+         "tone curve, points \"x,y x,y ...\" in 0 … 1 with x from 0 to 1, never decreasing; "
+         "giving it switches the curve on, \"off\" switches it off; default off, " +
+             curvePoints(colour.toneCurve),
+         [](Parser& p, const OptionSpec& o, const std::string& v) {
+             ColorSettings& c = p.options().colour;
+             p.setCurve(c.toneCurve, c.curvesOn, o.name, v);
+         }},
+        {"balance", 0, A::Value, G::Colour, "POINTS",
+         "colour balance (saturation by hue), points as for --curve, x is the hue, 0.5 is "
+         "neutral, the ends share one y; default off, " +
+             curvePoints(colour.balanceCurve),
+         [](Parser& p, const OptionSpec& o, const std::string& v) {
+             ColorSettings& c = p.options().colour;
+             p.setCurve(c.balanceCurve, c.balanceOn, o.name, v);
+         }},
+        {"hue-shift", 0, A::Value, G::Colour, "POINTS",
+         "hue shift by hue, points as for --balance; default off, " + curvePoints(colour.hueCurve),
+         [](Parser& p, const OptionSpec& o, const std::string& v) {
+             ColorSettings& c = p.options().colour;
+             p.setCurve(c.hueCurve, c.hueShiftOn, o.name, v);
+         }},
+        {"filter", 0, A::Value, G::Colour, "NAME|N",
+         "colour filter by its chooser name (any case) or number: " + filterList() + "; default 0",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setFilter(v); }},
+        {"clarity", 0, A::InlineOnly, G::Colour, "[=on|off]", "clarity pass; default off",
+         [](Parser& p, const OptionSpec& o, const std::string& v) {
+             p.options().colour.clarityOn = parseSwitch(o.name, v);
+         }},
+        {"dehaze", 0, A::InlineOnly, G::Colour, "[=on|off]", "de-haze pass; default off",
+         [](Parser& p, const OptionSpec& o, const std::string& v) {
+             p.options().colour.dehazeOn = parseSwitch(o.name, v);
+         }},
+        {"settings", 0, A::Value, G::Settings, "FILE.dps",
+         "apply a settings file saved by the dialog; options after it override it",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.loadSettings(v); }},
+        {"save-settings", 0, A::Value, G::Settings, "FILE.dps",
+         "write the effective settings as a settings file",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setSaveSettings(v); }},
+        {"memory", 0, A::Value, G::Settings, "N",
+         "recall setting memory N, " + rangeText("1", "10") +
+             " as the memory bar labels them (its tenth cell, labelled 0, is 10 or 0)",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.recallMemory(v); }},
+        // Read before the other options (Parser::findMemoryFile), so that it may follow
+        // --memory.
+        {"memory-file", 0, A::Value, G::Settings, "FILE",
+         "the memories to read; default memory.ini beside the program, or the per-user copy "
+         "when that is newer",
+         [](Parser&, const OptionSpec&, const std::string&) {}},
+        {"print-settings", 0, A::Flag, G::Settings, "", "print the effective settings and exit",
+         [](Parser& p, const OptionSpec&, const std::string&) {
+             p.options().printSettings = true;
+         }},
+        {"output", 'o', A::Value, G::Output, "PATH",
+         "output file (one input), or folder (created if missing)",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setOutput(v); }},
+        {"format", 0, A::Value, G::Output, "FORMAT",
+         "jpeg, png, tiff or ppm; default: the output file's extension, or in a folder each "
+         "input's own format",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setFormat(v); }},
+        {"suffix", 0, A::Value, G::Output, "TEXT",
+         std::string("added to each input name in a folder; default ") + kDefaultSuffix,
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setSuffix(v); }},
+        {"jpeg-quality", 0, A::Value, G::Output, "Q",
+         rangeText("1", "100") + "; default " + std::to_string(kDefaultJpegQuality),
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setJpegQuality(v); }},
+        {"quality", 0, A::Value, G::Output, "Q",
+         "final (the full-size result the host receives), or what the dialog's preview shows "
+         "after all, fine or fast; default final",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setQuality(v); }},
+        {"preview-size", 0, A::Value, G::Output, "WxH",
+         "the preview window's client size for the preview qualities; default " +
+             std::to_string(preview.width) + "x" + std::to_string(preview.height),
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setPreviewSize(v); }},
+        {"overwrite", 0, A::Flag, G::Output, "",
+         "allow an output to replace one of the inputs or a read-only file, and "
+         "--save-settings to replace a read-only file",
+         [](Parser& p, const OptionSpec&, const std::string&) { p.options().overwrite = true; }},
+        {"skip-existing", 0, A::Flag, G::Output, "",
+         "leave out inputs whose output exists already (to resume a batch)",
+         [](Parser& p, const OptionSpec&, const std::string&) { p.options().skipExisting = true; }},
+        {"jobs", 'j', A::Value, G::Running, "N",
+         "threads in all, " + rangeText("1", "256") +
+             "; several inputs are then read, rendered and written side by side; default: one "
+             "per processor",
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setJobs(v); }},
+        {"max-megapixels", 0, A::Value, G::Running, "N",
+         "refuse larger images before decoding them; default " +
+             std::to_string(static_cast<int>(kDefaultMaxMegapixels)),
+         [](Parser& p, const OptionSpec&, const std::string& v) { p.setMaxMegapixels(v); }},
+        {"dry-run", 0, A::Flag, G::Running, "",
+         "print each input and its output and the settings; make nothing",
+         [](Parser& p, const OptionSpec&, const std::string&) { p.options().dryRun = true; }},
+        {"quiet", 'q', A::Flag, G::Running, "",
+         "no progress bar (it is shown only on a terminal anyway)",
+         [](Parser& p, const OptionSpec&, const std::string&) { p.options().quiet = true; }},
+        {"help", 'h', A::Flag, G::Running, "", "this text",
+         [](Parser& p, const OptionSpec&, const std::string&) { p.options().showHelp = true; }},
+        {"version", 0, A::Flag, G::Running, "", "the program's version",
+         [](Parser& p, const OptionSpec&, const std::string&) { p.options().showVersion = true; }},
+    };
+    t.insert(t.end(), rest.begin(), rest.end());
+    return t;
+}
+
 }  // namespace
+
+const std::vector<OptionSpec>& optionTable() {
+    static const std::vector<OptionSpec> table = buildOptionTable();
+    return table;
+}
+
+std::string rangeText(const std::string& lo, const std::string& hi) {
+    return lo + " … " + hi;
+}
+
+std::string rowRangeText(const SliderRow& row) {
+    return rangeText(
+        formatRowValue(static_cast<double>(row.minPosition) / row.divisor, row.divisor),
+        formatRowValue(static_cast<double>(row.maxPosition) / row.divisor, row.divisor));
+}
+
+std::string keptTogether(std::string text) {
+    std::replace(text.begin(), text.end(), ' ', kKeepTogether);
+    return text;
+}
 
 CliOptions parseCommandLine(const std::vector<std::string>& args,
                             const ParseEnvironment& environment) {

@@ -57,6 +57,30 @@ struct ParseEnvironment {
     std::string memoryFile;
 };
 
+class Parser;
+
+// How an option takes its value: none (--quiet), the next argument or after "=" (--gamma 1.2,
+// --gamma=1.2), or only after "=" because a bare one means "on" (--clarity, --clarity=off).
+enum class OptionArity { Flag, Value, InlineOnly };
+// The sections of --help, in the order it lists them.
+enum class OptionGroup { Method, Colour, Settings, Output, Running };
+
+// One option of the command line: the parser finds and applies it from here, --help lists it
+// from here, in table order within its group.
+struct OptionSpec {
+    std::string name;  // "output" for --output
+    char shortName;    // 'o' for -o, 0 for none
+    OptionArity arity;
+    OptionGroup group;
+    std::string argument;  // what --help shows after the name ("PATH", "[=on|off]")
+    std::string help;
+    // Applies the option's value (empty for a flag; "on" for a bare switch).
+    void (*apply)(Parser& parser, const OptionSpec& option, const std::string& value);
+};
+
+// Every option, the method values of the slider tables among them.
+const std::vector<OptionSpec>& optionTable();
+
 // args: the arguments after the program name. Throws UsageError.
 CliOptions parseCommandLine(const std::vector<std::string>& args,
                             const ParseEnvironment& environment = {});
@@ -68,6 +92,13 @@ std::vector<std::string> sliderOptionNames();
 std::string methodOptionName(int method);
 // Values as the slider row's edit box shows them: one decimal for a divisor of 10, two for 100.
 std::string formatRowValue(double value, int divisor);
+// "lo … hi", as help and usage errors give a range.
+std::string rangeText(const std::string& lo, const std::string& hi);
+// A slider row's range in the row's own decimals ("1.0 … 15.0").
+std::string rowRangeText(const SliderRow& row);
+// Help text words joined so that --help never wraps them apart ("Orton Sepia", a point list).
+std::string keptTogether(std::string text);
+constexpr char kKeepTogether = '\x1f';
 // A value printed exactly enough to be read back unchanged ("6.37", "0.1").
 std::string formatNumber(double value);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 
 #include "cli_help.h"
@@ -78,6 +79,31 @@ TEST(CliOptions, SliderOptionsComeFromTheSettingsTables) {
         EXPECT_NE(help.find("--" + name + " "), std::string::npos);
     EXPECT_NE(help.find("Dramatic Light Radius, 1.0 … 15.0"), std::string::npos);
     EXPECT_NE(help.find("Brightness, 6.0 … 30.0; default 10.0"), std::string::npos);
+}
+
+// The README's reference table is written by hand: an option added to the table without a row
+// there is caught here.
+TEST(CliOptions, EveryOptionHasARowInTheReadmeReference) {
+    std::ifstream readme(QORVA_README);
+    ASSERT_TRUE(readme) << QORVA_README;
+    std::string rows;
+    bool inReference = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("## ", 0) == 0) inReference = line == "## Command-line reference";
+        if (inReference && line.rfind("| `", 0) == 0)
+            rows += line.substr(0, line.find(" | ")) + "\n";
+    }
+    const auto named = [&rows](const std::string& name) {
+        for (const char after : {'`', ' '})
+            if (rows.find("`" + name + after) != std::string::npos) return true;
+        return false;
+    };
+    for (const OptionSpec& spec : optionTable()) {
+        EXPECT_TRUE(named("--" + spec.name)) << "--" << spec.name;
+        if (spec.shortName != 0) {
+            EXPECT_TRUE(named(std::string("-") + spec.shortName)) << spec.name;
+        }
+    }
 }
 
 TEST(CliOptions, MethodValuesAreTakenExactlyForTheFinalMethod) {

@@ -4,24 +4,6 @@
 #include <utility>
 
 namespace qorva {
-namespace {
-
-// Positions in the settings-file layout of the values a memory holds, in memory.ini order.
-std::vector<std::size_t> memoryOrder(int id) {
-    switch (id) {
-        case 1:
-            return {1, 0, 2, 3, 4, 5};
-        case 4:
-            return {0, 1, 2, 4};  // the method's own gamma stays out of memories
-        default: {
-            std::vector<std::size_t> order(storedLayout(id).size());
-            for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-            return order;
-        }
-    }
-}
-
-}  // namespace
 
 std::string memorySectionName(int index) {
     return "Memory " + std::to_string(index);
@@ -30,7 +12,7 @@ std::string memorySectionName(int index) {
 std::vector<const char*> memoryKeys(int id) {
     std::vector<const char*> keys;
     const std::vector<StoredSlot>& layout = storedLayout(id);
-    for (std::size_t i : memoryOrder(id)) keys.push_back(layout[i].key);
+    for (std::size_t i : memoryLayout(id)) keys.push_back(layout[i].key);
     return keys;
 }
 
@@ -41,7 +23,7 @@ void StoreToMemory(IniStore& store, MethodSettings& settings) {
     if (!hasStoredValues(id)) return;
     const std::vector<StoredSlot>& layout = storedLayout(id);
     const std::vector<double>& stored = settings.storedFor(id);
-    for (std::size_t i : memoryOrder(id)) store.SetFloat(layout[i].key, stored[i]);
+    for (std::size_t i : memoryLayout(id)) store.SetFloat(layout[i].key, stored[i]);
 }
 
 std::string LoadFromMemory(IniStore& store, MethodSettings& settings) {
@@ -52,7 +34,7 @@ std::string LoadFromMemory(IniStore& store, MethodSettings& settings) {
     const std::vector<StoredSlot>& layout = storedLayout(id);
     std::vector<double> values = settings.storedFor(id);
     if (values.size() < layout.size()) values.resize(layout.size());
-    for (std::size_t i : memoryOrder(id)) {
+    for (std::size_t i : memoryLayout(id)) {
         values[i] = store.GetFloat(layout[i].key, values[i]);
         // An overflowing number reads as an infinity: no slider shows it and a settings file
         // holding it would be refused, so the memory is refused as such a file is.

@@ -59,28 +59,81 @@ const MethodTable& storedOnly() {
     return table;
 }
 
-constexpr double kStoredOnlyGammaDefault = 1.0;
+}  // namespace
 
-// Stored values of a displayable method: its rows in the given order, named by the rows' keys.
-std::vector<StoredSlot> slotsOf(const MethodTable& table, const char* rows) {
+const SliderRow& gammaRow() {
+    static const SliderRow row{
+        'G', "Gamma", kGammaPositionMin, kGammaPositionMax, 100, 1.0, "PLgamma", true, "gamma"};
+    return row;
+}
+
+namespace {
+
+// One id's stored values in settings-file order and, beside it, the order memory.ini holds
+// them in. Both are row strings: a slot of a displayable method is named by its slider row
+// ('G' for the method's own gamma copy); the methods this product does not offer have no rows,
+// so their slots are named by their position ('0'...) and carry the keys in `carried`.
+struct LayoutRow {
+    const MethodTable* table;
+    const char* fileOrder;
+    const char* memoryOrder;
+    std::vector<const char*> carried;
+};
+
+std::vector<StoredSlot> slotsOf(const LayoutRow& layout) {
     std::vector<StoredSlot> slots;
-    for (const char* r = rows; *r != 0; ++r)
-        slots.push_back({*r, *r == 'G' ? "PLgamma" : findRow(table, *r)->key});
+    if (layout.table == nullptr) {
+        for (const char* key : layout.carried) slots.push_back({0, key});
+        return slots;
+    }
+    for (const char* r = layout.fileOrder; *r != 0; ++r)
+        slots.push_back({*r, *r == 'G' ? gammaRow().key : findRow(*layout.table, *r)->key});
     return slots;
 }
 
-// Settings-file order of the stored values of ids -1..5. Ids 2..5 belong to methods this
-// product does not offer; their values are only carried.
-const std::vector<StoredSlot>& storedLayoutAt(std::size_t index) {
-    static const std::array<std::vector<StoredSlot>, 7> layouts{{
-        slotsOf(storedOnly(), "ABG"),
-        slotsOf(eyeCatching(), "ABECDF"),
-        slotsOf(ultraContrast(), "ABECDF"),
-        {{0, "Middle"}, {0, "Dark"}, {0, "Light"}, {0, "Saturation"}, {0, "Radius"}},
-        {{0, "Vivid"}, {0, "Radius"}, {0, "Strength"}},
-        {{0, "Brighness"}, {0, "Saturation"}, {0, "Sharpness"}, {0, "Gamma"}, {0, "Vivid"}},
-        {{0, "Brighness"}, {0, "Saturation"}, {0, "Vivid"}, {0, "Radius"}, {0, "Strength"}},
+std::vector<std::size_t> memoryPositionsOf(const LayoutRow& layout) {
+    std::vector<std::size_t> positions;
+    for (const char* c = layout.memoryOrder; *c != 0; ++c) {
+        if (layout.table == nullptr) {
+            positions.push_back(static_cast<std::size_t>(*c - '0'));
+        } else {
+            const char* at = std::strchr(layout.fileOrder, *c);
+            positions.push_back(static_cast<std::size_t>(at - layout.fileOrder));
+        }
+    }
+    return positions;
+}
+
+// Ids -1..5. Ids 2..5 belong to methods this product does not offer; their values are only
+// carried.
+const std::array<LayoutRow, 7>& layoutTable() {
+    static const std::array<LayoutRow, 7> rows{{
+        {&storedOnly(), "ABG", "ABG", {}},
+        {&eyeCatching(), "ABECDF", "ABECDF", {}},
+        {&ultraContrast(), "ABECDF", "BAECDF", {}},
+        {nullptr, "", "01234", {"Middle", "Dark", "Light", "Saturation", "Radius"}},
+        {nullptr, "", "012", {"Vivid", "Radius", "Strength"}},
+        {nullptr, "", "0124", {"Brighness", "Saturation", "Sharpness", "Gamma", "Vivid"}},
+        {nullptr, "", "01234", {"Brighness", "Saturation", "Vivid", "Radius", "Strength"}},
     }};
+    return rows;
+}
+
+const std::vector<StoredSlot>& storedLayoutAt(std::size_t index) {
+    static const std::array<std::vector<StoredSlot>, 7> layouts = [] {
+        std::array<std::vector<StoredSlot>, 7> all;
+        for (std::size_t i = 0; i < all.size(); ++i) all[i] = slotsOf(layoutTable()[i]);
+        return all;
+    }();
+    return layouts[index];
+}
+
+const std::vector<std::size_t>& memoryLayoutAt(std::size_t index) {
+    static const std::array<std::vector<std::size_t>, 7> layouts = [] {
+        std::array<std::vector<std::size_t>, 7> all;
+        for (std::size_t i = 0; i < all.size(); ++i) all[i] = memoryPositionsOf(layoutTable()[i]);
+        return all;
+    }();
     return layouts[index];
 }
 
@@ -134,13 +187,19 @@ const std::vector<StoredSlot>& storedLayout(int id) {
     return storedLayoutAt(storedIndex(id));
 }
 
+const std::vector<std::size_t>& memoryLayout(int id) {
+    static const std::vector<std::size_t> none;
+    if (!hasStoredValues(id)) return none;
+    return memoryLayoutAt(storedIndex(id));
+}
+
 std::vector<double> defaultStoredValues(int id) {
     const std::vector<StoredSlot>& layout = storedLayout(id);
     std::vector<double> values(layout.size(), 0.0);
     const MethodTable* table = methodTable(id);
     for (std::size_t i = 0; i < layout.size(); ++i) {
         if (layout[i].row == 'G') {
-            values[i] = kStoredOnlyGammaDefault;
+            values[i] = gammaRow().defaultValue;
         } else if (table != nullptr) {
             if (const SliderRow* row = findRow(*table, layout[i].row))
                 values[i] = row->defaultValue;

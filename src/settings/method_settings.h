@@ -41,6 +41,10 @@ struct MethodTable {
 
 // The table of a displayable method (-1, 0, 1), or nullptr.
 const MethodTable* methodTable(int id);
+// The gamma slider described as a method row is ('G', positions 40..260, divisor 100, default
+// 1.00, option "gamma"): the command line's range, rounding and help read it from here. Its key
+// is the name of method -1's own gamma copy.
+const SliderRow& gammaRow();
 // The row 'A'..'F' of a method's table, or nullptr when the method does not show it.
 const SliderRow* findRow(const MethodTable& table, char row);
 // The row of a displayable method whose command-line option is `option`, or nullptr.
@@ -55,6 +59,9 @@ struct StoredSlot {
 // The stored values of ids -1..5 in settings-file order (lengths 3, 6, 6, 5, 3, 5, 5); empty
 // for any other id.
 const std::vector<StoredSlot>& storedLayout(int id);
+// Positions in storedLayout(id) of the values a memory holds, in memory.ini order (method 1
+// writes "Mix" before "Brighness"; method 4 keeps its gamma out of memories).
+const std::vector<std::size_t>& memoryLayout(int id);
 bool hasStoredValues(int id);
 std::vector<double> defaultStoredValues(int id);
 
