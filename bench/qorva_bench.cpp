@@ -26,6 +26,7 @@
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
 #include "pipelines/run_context.h"
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "support/test_images.h"
 #ifdef QORVA_BENCH_OPENCV
@@ -51,11 +52,6 @@ constexpr ClientRect kPreviewArea{0, 0, 520, 384};
 constexpr int kPreviewWidth = 516;
 constexpr int kPreviewHeight = 344;
 
-class BenchHost : public PreviewHost {
-public:
-    ClientRect previewClientRect() const override { return kPreviewArea; }
-};
-
 // What a render is asked to do: the method, its Natural/Saturated mix (method 1) and whether
 // clarity, de-haze and the "Orton Effect" filter are on.
 struct Look {
@@ -76,7 +72,7 @@ std::string describe(const Look& look) {
 
 // One dialog's worth of state around a render driver, fed with a host image.
 struct Dialog {
-    BenchHost host;
+    FixedPreviewHost host{kPreviewArea};
     MethodSettings method;
     ColorSettings colour;
     RenderDriver driver{host, method, colour};
@@ -250,7 +246,7 @@ int run(const Options& o) {
         const bool yardstick = name.rfind("cv ", 0) == 0;
         const bool exact = !o.only.empty() && o.only[0] == '=';
         const bool chosen = o.only.empty() || (exact ? name == o.only.substr(1)
-                                                      : name.find(o.only) != std::string::npos);
+                                                     : name.find(o.only) != std::string::npos);
         if (!yardstick && !chosen) rounds = 0;
         figures.push_back({name, std::move(setup), std::move(work), rounds, {}});
         return figures.size() - 1;

@@ -17,6 +17,7 @@
 #include "atomic_output.h"
 #include "common/parallel.h"
 #include "image_metadata.h"
+#include "render/fixed_preview_host.h"
 
 namespace qorva::cli {
 namespace {
@@ -133,7 +134,7 @@ bool renderImage(const RgbImage& input, const RenderRequest& request,
     result = RgbImage{};
     MethodSettings method = request.method;
     ColorSettings colour = request.colour;
-    FixedPreviewHost host(request.previewSize, progress);
+    FixedPreviewHost host(request.previewSize.width, request.previewSize.height, progress);
     RenderDriver driver(host, method, colour);
     driver.setHostInput(input.rgb.data(), input.width, input.height);
     if (!driver.Render(request.quality)) return false;

@@ -15,21 +15,6 @@
 
 namespace qorva::cli {
 
-// The dialog without windows: a preview area of a fixed client size, and progress passed on.
-class FixedPreviewHost : public PreviewHost {
-public:
-    FixedPreviewHost(PreviewSize size, std::function<void(int)> progress)
-        : size_(size), progress_(std::move(progress)) {}
-    ClientRect previewClientRect() const override { return {0, 0, size_.width, size_.height}; }
-    void setProgress(int percent) override {
-        if (progress_) progress_(percent);
-    }
-
-private:
-    PreviewSize size_;
-    std::function<void(int)> progress_;
-};
-
 struct RenderRequest {
     MethodSettings method;
     ColorSettings colour;

@@ -12,6 +12,7 @@
 #include "common/parallel.h"
 #include "pipelines/contrast_pipeline.h"
 #include "pipelines/tone_mapped_pipeline.h"
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
 #include "support/test_images.h"
@@ -121,15 +122,6 @@ TEST(OddImages, SliderExtremesOnTinyImages) {
     }
 }
 
-class FixedAreaHost : public PreviewHost {
-public:
-    explicit FixedAreaHost(ClientRect rect) : rect_(rect) {}
-    ClientRect previewClientRect() const override { return rect_; }
-
-private:
-    ClientRect rect_;
-};
-
 // Through the render driver: every quality, a normal preview area and degenerate ones (no
 // room at all, an inverted rectangle).
 TEST(OddImages, RenderDriverHandlesEveryShapeInEveryQuality) {
@@ -138,7 +130,7 @@ TEST(OddImages, RenderDriverHandlesEveryShapeInEveryQuality) {
         const Bytes input = test::makePhotoLikeImage(s.width, s.height, 9);
         for (const ClientRect& area : areas) {
             for (int id : {kMethodEyeCatching, kMethodUltraContrast}) {
-                FixedAreaHost host(area);
+                FixedPreviewHost host(area);
                 MethodSettings method = methodWith(id, s.divisions);
                 ColorSettings colour = everythingOn(4);
                 RenderDriver driver(host, method, colour);
@@ -180,7 +172,7 @@ TEST(OddImages, EmptyImagesAreNoWork) {
         EXPECT_TRUE(runToneMappedPipeline(RunContext{}, tp)) << s.width << "x" << s.height;
         EXPECT_EQ(image, Bytes(16, 7));
 
-        FixedAreaHost host({0, 0, 520, 392});
+        FixedPreviewHost host(520, 392);
         MethodSettings method;
         ColorSettings colour;
         RenderDriver driver(host, method, colour);
@@ -188,7 +180,7 @@ TEST(OddImages, EmptyImagesAreNoWork) {
         EXPECT_FALSE(driver.Render(RenderQuality::Final));
         EXPECT_FALSE(driver.renderImage().hasPixels());
     }
-    FixedAreaHost host({0, 0, 520, 392});
+    FixedPreviewHost host(520, 392);
     MethodSettings method;
     ColorSettings colour;
     RenderDriver driver(host, method, colour);

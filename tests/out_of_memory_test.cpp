@@ -16,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
 #include "support/recording_view.h"
@@ -43,11 +44,6 @@ enum ChildOutcome : int {
     kNoAddressSpace = 12,  // the input could not even be reserved: nothing was tested
 };
 
-class FixedAreaHost : public PreviewHost {
-public:
-    ClientRect previewClientRect() const override { return {0, 0, 520, 392}; }
-};
-
 std::size_t addressSpaceInUse() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -72,7 +68,7 @@ int renderUnderLimit(int width, int height, int methodId, std::size_t headroom) 
     const std::size_t detail = std::min<std::size_t>(bytes, std::size_t{3} * width * 64);
     for (std::size_t i = 0; i < detail; ++i) input[i] = static_cast<std::uint8_t>(i * 29 + i / 97);
 
-    FixedAreaHost host;
+    FixedPreviewHost host(520, 392);
     MethodSettings method;
     method.method = methodId;
     SelectMethod(method);

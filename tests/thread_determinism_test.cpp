@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/parallel.h"
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "support/test_images.h"
 
@@ -16,12 +17,6 @@ namespace {
 
 struct ThreadCountGuard {
     ~ThreadCountGuard() { setThreadCount(0); }
-};
-
-class SilentHost : public PreviewHost {
-public:
-    // A preview of 200 x 150 (and 400 x 300 for Fine) from the 640 x 480 image.
-    ClientRect previewClientRect() const override { return {0, 0, 204, 170}; }
 };
 
 using Bytes = std::vector<std::uint8_t>;
@@ -48,7 +43,8 @@ void everyOptionOn(MethodSettings& method, ColorSettings& colour, const Look& lo
 
 // Final, then the three previews, each result's bytes in order.
 std::vector<Bytes> renderAll(const Bytes& input, int w, int h, const Look& look) {
-    SilentHost host;
+    // A preview of 200 x 150 (and 400 x 300 for Fine) from the 640 x 480 image.
+    FixedPreviewHost host(204, 170);
     MethodSettings method;
     ColorSettings colour;
     everyOptionOn(method, colour, look);

@@ -8,6 +8,7 @@
 #include "plugin/platform_services.h"
 #include "plugin/plugin_app.h"
 #include "plugin/plugin_main.h"
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
 
@@ -15,12 +16,6 @@ namespace qorva {
 namespace {
 
 QorvaTestHooks installed{};
-
-// A preview area of a typical dialog, so that scripted previews resample as the dialog would.
-class ScriptPreview : public PreviewHost {
-public:
-    ClientRect previewClientRect() const override { return {0, 0, 520, 392}; }
-};
 
 class ScriptedDialog : public HdrDialog {
 public:
@@ -62,7 +57,9 @@ public:
         colour.clarityOn = s.clarityOn != 0;
         colour.dehazeOn = s.dehazeOn != 0;
 
-        ScriptPreview preview;
+        // A preview area of a typical dialog, so that scripted previews resample as the dialog
+        // would.
+        FixedPreviewHost preview(520, 392);
         RenderDriver driver(preview, method, colour);
         driver.setHostInput(context.input, context.width, context.height);
         for (int i = 0; i < script.previews; ++i) driver.Render(RenderQuality::Fast);

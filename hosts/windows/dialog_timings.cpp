@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/filter_host.h"
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
 #include "support/test_images.h"
@@ -39,15 +40,6 @@ double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
-
-class FixedPreview : public qorva::PreviewHost {
-public:
-    explicit FixedPreview(qorva::ClientRect rect) : rect_(rect) {}
-    qorva::ClientRect previewClientRect() const override { return rect_; }
-
-private:
-    qorva::ClientRect rect_;
-};
 
 }  // namespace
 
@@ -184,7 +176,7 @@ int runDialogTimings(int width, int height) {
     // The yardstick: the engine's fast render for the same preview size, in this process.
     qorva::MethodSettings method;
     qorva::ColorSettings colour;
-    FixedPreview preview(
+    qorva::FixedPreviewHost preview(
         {previewClient.left, previewClient.top, previewClient.right, previewClient.bottom});
     qorva::RenderDriver engine(preview, method, colour);
     engine.setHostInput(original.pixels.data(), width, height);

@@ -11,6 +11,7 @@
 #include "common/expected_render.h"
 #include "common/filter_host.h"
 #include "plugin/resample.h"
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "ui/model/preview_zoom.h"
 #include "windows/dialog_driver.h"
@@ -24,15 +25,6 @@ constexpr int kAll = 1108;
 // Larger than the preview area, so that the 1:1 view shows a part.
 constexpr int kWidth = 1200, kHeight = 800;
 
-class PreviewOfSize : public qorva::PreviewHost {
-public:
-    explicit PreviewOfSize(const RECT& client) : rect_{0, 0, client.right, client.bottom} {}
-    qorva::ClientRect previewClientRect() const override { return rect_; }
-
-private:
-    qorva::ClientRect rect_;
-};
-
 // Where the preview puts the fitted picture and how large the 1:1 view's part is, by the
 // dialog's own rules for a preview of this client size.
 struct PreviewGeometry {
@@ -40,7 +32,7 @@ struct PreviewGeometry {
 };
 
 PreviewGeometry geometryOf(const RECT& client, const Document& document) {
-    PreviewOfSize preview(client);
+    qorva::FixedPreviewHost preview(client.right, client.bottom);
     qorva::MethodSettings method;
     qorva::ColorSettings colour;
     qorva::RenderDriver driver(preview, method, colour);

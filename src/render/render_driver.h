@@ -1,7 +1,7 @@
 // Decides, for every request of the dialog, which image the selected method processes (a
 // preview-sized copy or the full image), with which parameters, and where the result goes.
-// Window services are reached through PreviewHost, which the Win32 dialog implements and
-// tests and the command line implement without windows.
+// Window services are reached through PreviewHost, which the dialog's controller implements;
+// everything that renders without a dialog uses FixedPreviewHost (render/fixed_preview_host.h).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,9 @@ class PreviewHost {
 public:
     virtual ~PreviewHost() = default;
     virtual ClientRect previewClientRect() const = 0;
+    virtual void setProgress(int /*percent*/) {}
+
+    // Dialog only: the hooks below serve the dialog's windows and do nothing elsewhere.
     // The colour-filter chooser, when open, is closed before any render.
     virtual bool chooserOpen() const { return false; }
     virtual void closeChooserAndShowPreview() {}
@@ -37,7 +40,6 @@ public:
     virtual void readControls() {}
     virtual void setWaitCursor(bool /*on*/) {}
     virtual void repaintPreview() {}
-    virtual void setProgress(int /*percent*/) {}
     // Called first thing in every Render, whatever the method: the samples forget that the
     // preview was just sampled.
     virtual void renderStarting() {}

@@ -1,20 +1,13 @@
 #include "support/engine_render.h"
 
+#include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 
 namespace qorva::test {
-namespace {
-
-class NoPreview : public PreviewHost {
-public:
-    ClientRect previewClientRect() const override { return {}; }
-};
-
-}  // namespace
 
 std::vector<std::uint8_t> finalRender(const std::vector<std::uint8_t>& packed, int width,
                                       int height, MethodSettings& method, ColorSettings& colour) {
-    NoPreview preview;
+    FixedPreviewHost preview;
     RenderDriver driver(preview, method, colour);
     driver.setHostInput(packed.data(), width, height);
     driver.Render(RenderQuality::Final);
