@@ -8,6 +8,7 @@
 #include "colour/color_pass.h"
 #include "colour/finishing_passes.h"
 #include "common/parallel.h"
+#include "pipelines/colour_back.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
 #include "pipelines/row_runs.h"
@@ -87,31 +88,21 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
             stretched, n, params.strength, params.smoothness, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
                 std::vector<float> le(static_cast<std::size_t>(w));
-                float r[kRun];
-                float g[kRun];
-                float b[kRun];
-                unsigned char black[kRun];
                 const double* unit = tables.unit.data();
                 for (int y = begin; y < end; ++y) {
                     equalisedRow(y, le.data());
                     forEachRun(w, [&](int first, int count) {
                         std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
-                        const float* ls = stretched.row(y) + first;
-                        const float* les = le.data() + first;
-                        for (int x = 0; x < count; ++x) {
-                            // Only the change from stretched to equalised luminance reaches the
-                            // colour. The darkest pixels have no luminance ratio: they stay
-                            // black (their chain input is a harmless 0; the chain's run blacks
-                            // them out).
-                            const int dark = static_cast<int>(ls[x] == 0);
-                            const float q = les[x] / (dark ? 1.0f : ls[x]);
-                            const std::uint8_t* p = px + 3 * static_cast<std::size_t>(x);
-                            r[x] = dark ? 0.0f : static_cast<float>(q * unit[p[0]]);
-                            g[x] = dark ? 0.0f : static_cast<float>(q * unit[p[1]]);
-                            b[x] = dark ? 0.0f : static_cast<float>(q * unit[p[2]]);
-                            black[x] = static_cast<unsigned char>(dark);
-                        }
-                        chain.runRow(r, g, b, black, count, px);
+                        // Only the change from stretched to equalised luminance reaches the
+                        // colour of the input bytes.
+                        putColourBack(stretched.row(y) + first, le.data() + first, count, chain, px,
+                                      [&](int x, float q, float& r, float& g, float& b) {
+                                          const std::uint8_t* p =
+                                              px + 3 * static_cast<std::size_t>(x);
+                                          r = static_cast<float>(q * unit[p[0]]);
+                                          g = static_cast<float>(q * unit[p[1]]);
+                                          b = static_cast<float>(q * unit[p[2]]);
+                                      });
                     });
                 }
             });

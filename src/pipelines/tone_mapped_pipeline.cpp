@@ -16,6 +16,7 @@
 #include "common/parallel.h"
 #include "common/wide_vectors.h"
 #include "pipelines/color_matrix.h"
+#include "pipelines/colour_back.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
 #include "pipelines/row_runs.h"
@@ -426,10 +427,6 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
                 GlobalRowScratch scratch;
                 std::vector<float> le(static_cast<std::size_t>(w));
-                float r[kRun];
-                float g[kRun];
-                float b[kRun];
-                unsigned char black[kRun];
                 for (int y = begin; y < end; ++y) {
                     equalisedRow(y, le.data());
                     forEachRun(w, [&](int first, int n) {
@@ -438,22 +435,12 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
                         // local equalisation has stretched.
                         globalRunFromBytes(mapping, terms, image, engineBytes, w, y, first, n,
                                            scratch, nullptr);
-                        const float* rs = scratch.rs;
-                        const float* gs = scratch.gs;
-                        const float* bs = scratch.bs;
-                        const float* ls = stretched.row(y) + first;
-                        const float* les = le.data() + first;
-                        for (int x = 0; x < n; ++x) {
-                            // The darkest pixels have no luminance ratio: they stay black (their
-                            // chain input is a harmless 0; the chain's run blacks them out).
-                            const int dark = static_cast<int>(ls[x] == 0);
-                            const float ratio = les[x] / (dark ? 1.0f : ls[x]);
-                            r[x] = dark ? 0.0f : ratio * rs[x];
-                            g[x] = dark ? 0.0f : ratio * gs[x];
-                            b[x] = dark ? 0.0f : ratio * bs[x];
-                            black[x] = static_cast<unsigned char>(dark);
-                        }
-                        chain.runRow(r, g, b, black, n, px);
+                        putColourBack(stretched.row(y) + first, le.data() + first, n, chain, px,
+                                      [&](int x, float ratio, float& r, float& g, float& b) {
+                                          r = ratio * scratch.rs[x];
+                                          g = ratio * scratch.gs[x];
+                                          b = ratio * scratch.bs[x];
+                                      });
                     });
                 }
             });
