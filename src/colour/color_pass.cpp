@@ -73,6 +73,17 @@ inline void hlsToRgb(float h, float l, float s, float& r, float& g, float& b) {
 
 }  // namespace
 
+ColorPassParams colorPassParams(bool curvesOn, bool balanceOn, bool hueShiftOn, int filterMode,
+                                const CurveTables* curves) {
+    ColorPassParams pass;
+    pass.curvesOn = curvesOn;
+    pass.balanceOn = balanceOn;
+    pass.hueShiftOn = hueShiftOn;
+    pass.filterMode = filterMode;
+    pass.curves = curves;
+    return pass;
+}
+
 void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
     const CurveTables& curves = params.curves != nullptr ? *params.curves : neutralCurves();
 
@@ -189,8 +200,8 @@ QORVA_WIDE_VECTORS void ColorPassRow(float* __restrict r, float* __restrict g, f
         }
     }
     if (filterTraits(params.filterMode).monochrome == Monochrome::None) return;
-    ColorPassParams filterOnly;
-    filterOnly.filterMode = params.filterMode;
+    const ColorPassParams filterOnly =
+        colorPassParams(false, false, false, params.filterMode, nullptr);
     for (int x = 0; x < count; ++x) ColorPass(r[x], g[x], b[x], filterOnly);
 }
 

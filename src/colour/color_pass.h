@@ -17,6 +17,11 @@ struct ColorPassParams {
     const CurveTables* curves = nullptr;  // null reads the neutral tables
 };
 
+// The pass for a set of colour switches; the dialog's refresh, the chooser's thumbnails and
+// both pipelines all make theirs here.
+ColorPassParams colorPassParams(bool curvesOn, bool balanceOn, bool hueShiftOn, int filterMode,
+                                const CurveTables* curves);
+
 // r, g, b in/out on the 0..255 scale (values may leave it until the output clamp).
 void ColorPass(float& r, float& g, float& b, const ColorPassParams& params);
 

@@ -75,11 +75,8 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
         chainParams.brightnessBlend = params.brightnessBlend;
         chainParams.saturationFactor = params.saturationFactor;
         chainParams.contrastMethod = true;
-        chainParams.pass.curvesOn = params.curvesOn;
-        chainParams.pass.balanceOn = params.balanceOn;
-        chainParams.pass.hueShiftOn = params.hueShiftOn;
-        chainParams.pass.filterMode = params.filterMode;
-        chainParams.pass.curves = &context.curves;
+        chainParams.pass = colorPassParams(params.curvesOn, params.balanceOn, params.hueShiftOn,
+                                           params.filterMode, &context.curves);
         const ColorChain chain(chainParams);
 
         const int n = params.divisions < 1 ? 1 : params.divisions;

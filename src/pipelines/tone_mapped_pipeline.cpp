@@ -353,11 +353,8 @@ ColorChainParams chainParams(const RunContext& context, const ToneMappedParams& 
     chain.gamma = params.gamma;
     // Method 1 has no brightness or saturation step and runs the vivid step on every pixel.
     chain.contrastMethod = false;
-    chain.pass.curvesOn = params.curvesOn;
-    chain.pass.balanceOn = params.balanceOn;
-    chain.pass.hueShiftOn = params.hueShiftOn;
-    chain.pass.filterMode = params.filterMode;
-    chain.pass.curves = &context.curves;
+    chain.pass = colorPassParams(params.curvesOn, params.balanceOn, params.hueShiftOn,
+                                 params.filterMode, &context.curves);
     return chain;
 }
 

@@ -248,12 +248,8 @@ bool RenderDriver::refreshDisplay() {
             return false;
     }
     const CurveTables tables = colour_.curveTables();
-    ColorPassParams pass;
-    pass.curvesOn = colour_.curvesOn;
-    pass.balanceOn = colour_.balanceOn;
-    pass.hueShiftOn = colour_.hueShiftOn;
-    pass.filterMode = colour_.filterMode;
-    pass.curves = &tables;
+    const ColorPassParams pass = colorPassParams(colour_.curvesOn, colour_.balanceOn,
+                                                 colour_.hueShiftOn, colour_.filterMode, &tables);
     bool ok = true;
     try {
         qorva::ColorRefresh(renderImage_.pixels(), displayImage_.pixels(), renderImage_.width(),

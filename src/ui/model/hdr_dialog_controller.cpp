@@ -375,11 +375,9 @@ void HdrDialogController::toggleFilterChooser() {
     const WorkingImage& preview = driver_.renderImage();
     if (driver_.previewStale() || !preview.hasPixels()) return;
     const CurveTables tables = colour_.curveTables();
-    ColorPassParams pass;
-    pass.curvesOn = colour_.curvesOn;
-    pass.balanceOn = colour_.balanceOn;
-    pass.hueShiftOn = colour_.hueShiftOn;
-    pass.curves = &tables;
+    // Filter 0: each thumbnail applies its own filter.
+    const ColorPassParams pass =
+        colorPassParams(colour_.curvesOn, colour_.balanceOn, colour_.hueShiftOn, 0, &tables);
     FilterChooserModel chooser;
     if (!chooser.build(preview.pixels(), preview.width(), preview.height(), pass,
                        colour_.filterMode))
