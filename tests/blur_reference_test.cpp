@@ -20,15 +20,14 @@
 #include "kernels/gaussian_blur.h"
 #include "kernels/unsharp_mask.h"
 #include "support/test_images.h"
+#include "support/thread_count_guard.h"
 
 namespace qorva {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct ThreadCountGuard {
-    ~ThreadCountGuard() { setThreadCount(0); }
-};
+using test::ThreadCountGuard;
 
 // Truncation toward zero, held to the byte range (an overshoot at a hard edge never wraps).
 std::uint8_t plainByte(double y) {

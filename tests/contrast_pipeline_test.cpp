@@ -8,13 +8,12 @@
 
 #include "common/parallel.h"
 #include "support/test_images.h"
+#include "support/thread_count_guard.h"
 
 namespace qorva {
 namespace {
 
-struct ThreadCountGuard {
-    ~ThreadCountGuard() { setThreadCount(0); }
-};
+using test::ThreadCountGuard;
 
 // The dialog's start-up values: Brightness 10, Color Saturation 1, Vivid Colors 0.1, Dramatic
 // Light Radius 6, Strength 0.6, Surface Smoothness 0.3, gamma 1.

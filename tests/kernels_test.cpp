@@ -11,6 +11,7 @@
 #include "kernels/gaussian_blur.h"
 #include "kernels/unsharp_mask.h"
 #include "support/test_images.h"
+#include "support/thread_count_guard.h"
 
 namespace qorva {
 namespace {
@@ -18,9 +19,7 @@ namespace {
 using Image = std::vector<std::uint8_t>;
 using Kernel = std::function<void(std::uint8_t*, int, int)>;
 
-struct ThreadCountGuard {
-    ~ThreadCountGuard() { setThreadCount(0); }
-};
+using test::ThreadCountGuard;
 
 std::uint8_t at(const Image& img, int width, int x, int y, int ch = 0) {
     return img[(static_cast<std::size_t>(y) * width + x) * 3 + ch];

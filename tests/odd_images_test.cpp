@@ -16,15 +16,14 @@
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
 #include "support/test_images.h"
+#include "support/thread_count_guard.h"
 
 namespace qorva {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct ThreadCountGuard {
-    ~ThreadCountGuard() { setThreadCount(0); }
-};
+using test::ThreadCountGuard;
 
 struct Shape {
     int width;

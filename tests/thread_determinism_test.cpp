@@ -11,13 +11,12 @@
 #include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "support/test_images.h"
+#include "support/thread_count_guard.h"
 
 namespace qorva {
 namespace {
 
-struct ThreadCountGuard {
-    ~ThreadCountGuard() { setThreadCount(0); }
-};
+using test::ThreadCountGuard;
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -10,14 +10,13 @@
 
 #include "common/parallel.h"
 #include "support/test_images.h"
+#include "support/thread_count_guard.h"
 #include "tonemap/tone_mapper.h"
 
 namespace qorva {
 namespace {
 
-struct ThreadCountGuard {
-    ~ThreadCountGuard() { setThreadCount(0); }
-};
+using test::ThreadCountGuard;
 
 ToneMappedParams paramsFor(std::vector<std::uint8_t>& image, int width, int height, float q) {
     ToneMappedParams p;
