@@ -4,6 +4,9 @@
 #pragma once
 
 #include <functional>
+#ifndef _WIN32
+#include <mutex>
+#endif
 
 namespace qorva {
 
@@ -17,6 +20,28 @@ void setThreadCount(int count);
 // For the calling thread only, over setThreadCount (0 returns to it): the share of a worker
 // that processes one of several images at once.
 void setThreadCountOfThisThread(int count);
+
+// The lock under which bands combine their partial results. In the Windows plug-in the standard
+// mutex allocates its state at first use and never frees it (its destructor does nothing), and
+// makes an event the first time two threads meet on it: inside an editor every render would
+// leave those behind. There this is the system's slim lock, which holds nothing to give back.
+class BandLock {
+public:
+    BandLock() noexcept;
+    ~BandLock();
+    BandLock(const BandLock&) = delete;
+    BandLock& operator=(const BandLock&) = delete;
+
+    void lock() noexcept;
+    void unlock() noexcept;
+
+private:
+#ifdef _WIN32
+    void* state_;  // the slim lock itself: one pointer, zero when free
+#else
+    std::mutex mutex_;
+#endif
+};
 
 // Calls fn(begin, end) for contiguous bands covering [0, rows). Bands smaller than minRows are
 // not split further, so small preview images run on the calling thread. An exception thrown

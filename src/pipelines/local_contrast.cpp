@@ -204,7 +204,7 @@ void stretchAndCount(FloatPlane& plane, const TileGrid& g, std::vector<BinnedHis
     const std::size_t binStride = kTileBins + 1;  // one spare bin for values not counted
     const std::size_t tileCount = tiles.size();
     std::vector<std::uint64_t> totals(tileCount * kTileBins, 0);
-    std::mutex totalsLock;
+    BandLock totalsLock;
     const int countedRows = g.ny * g.tileH;
     const int countedCols = g.nx * g.tileW;
 
@@ -220,7 +220,7 @@ void stretchAndCount(FloatPlane& plane, const TileGrid& g, std::vector<BinnedHis
         std::vector<std::uint32_t> counts(bandTiles * kCountCopies * binStride, 0);
         std::vector<int> bins(static_cast<std::size_t>(w));
         auto flush = [&] {
-            std::lock_guard<std::mutex> guard(totalsLock);
+            std::lock_guard<BandLock> guard(totalsLock);
             for (std::size_t t = 0; t < bandTiles; ++t) {
                 std::uint64_t* total =
                     &totals[(static_cast<std::size_t>(tyFirst) * g.nx + t) * kTileBins];

@@ -129,7 +129,7 @@ struct LuminanceRange {
 
 LuminanceRange findRange(const std::uint8_t* image, int width, int height) {
     LuminanceRange total;
-    std::mutex lock;
+    BandLock lock;
     parallelRows(height, [&](int begin, int end) {
         LuminanceRange band;
         float ys[kRun];
@@ -143,7 +143,7 @@ LuminanceRange findRange(const std::uint8_t* image, int width, int height) {
                 }
             });
         }
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<BandLock> guard(lock);
         total.lo = std::min(total.lo, band.lo);
         total.hi = std::max(total.hi, band.hi);
     });
@@ -166,7 +166,7 @@ QORVA_WIDE_VECTORS void binsRow(const float* __restrict ys, int w, float lo, flo
 std::vector<float> globalEqualisation(const RunContext& context, const std::uint8_t* image,
                                       int width, int height, float lo, float range) {
     std::vector<long long> counts(kGlobalBins, 0);
-    std::mutex lock;
+    BandLock lock;
     parallelRows(height, [&](int begin, int end) {
         long long band[kGlobalBins] = {};
         float ys[kRun];
@@ -179,7 +179,7 @@ std::vector<float> globalEqualisation(const RunContext& context, const std::uint
                 for (int x = 0; x < n; ++x) ++band[bins[x]];
             });
         }
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<BandLock> guard(lock);
         for (int k = 0; k < kGlobalBins; ++k) counts[static_cast<std::size_t>(k)] += band[k];
     });
     reportProgress(context, 40);

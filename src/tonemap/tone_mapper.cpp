@@ -243,7 +243,7 @@ bool addCounts(std::int32_t* histo, int origin, int length, const std::int16_t* 
     if (length > kMaxBins) return false;
     try {
         std::vector<std::int64_t> totals(static_cast<std::size_t>(length), 0);
-        std::mutex lock;
+        BandLock lock;
         parallelRows(
             static_cast<int>(std::min<std::ptrdiff_t>((count + 65535) / 65536, INT_MAX)),
             [&](int begin, int end) {
@@ -255,7 +255,7 @@ bool addCounts(std::int32_t* histo, int origin, int length, const std::int16_t* 
                     const int code = codes[p];
                     if (code >= kTmLowestCode) ++local[binOf(code) - origin];
                 }
-                std::lock_guard<std::mutex> guard(lock);
+                std::lock_guard<BandLock> guard(lock);
                 for (int b = 0; b < length; ++b) totals[static_cast<std::size_t>(b)] += local[b];
             },
             4);
@@ -402,7 +402,7 @@ int tmAddHisto(ToneMapper* state, const std::int16_t* codes, std::ptrdiff_t coun
     // The range of the countable codes: a minimum and a maximum, the same in any order, so
     // the bands' ranges are simply combined. Running a band twice (the helper's fallback)
     // changes nothing.
-    std::mutex rangeLock;
+    BandLock rangeLock;
     const int startLo = lo;
     const int startHi = hi;
     forEachChunk(count, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
@@ -413,7 +413,7 @@ int tmAddHisto(ToneMapper* state, const std::int16_t* codes, std::ptrdiff_t coun
             bandLo = countable && code < bandLo ? code : bandLo;
             bandHi = countable && code > bandHi ? code : bandHi;
         }
-        std::lock_guard<std::mutex> guard(rangeLock);
+        std::lock_guard<BandLock> guard(rangeLock);
         lo = std::min(lo, bandLo);
         hi = std::max(hi, bandHi);
     });
