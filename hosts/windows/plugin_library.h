@@ -48,6 +48,7 @@ public:
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     bool loaded() const { return module_ != nullptr; }
+    HMODULE module() const { return module_; }
     std::vector<std::uintptr_t> piplIds() const;
     std::vector<std::uint8_t> piplBytes(std::uintptr_t id) const;
     std::vector<WORD> piplLanguages(std::uintptr_t id) const;
