@@ -24,10 +24,10 @@ ContrastParams defaultParams(std::vector<std::uint8_t>& image, int w, int h) {
     p.height = h;
     p.brightnessBlend = (10.0f - 6) / 24;
     p.saturationFactor = (1.0f + 1) / 2;
-    p.vivid = 0.1f;
-    p.divisions = 6;
-    p.strength = 0.6f;
-    p.smoothness = 0.3f;
+    p.colour.vivid = 0.1f;
+    p.local.divisions = 6;
+    p.local.strength = 0.6f;
+    p.local.smoothness = 0.3f;
     return p;
 }
 
@@ -53,12 +53,12 @@ TEST(ContrastPipeline, GoldenResultsAreTheSameForEveryThreadCount) {
         {"clarity and de-haze",
          [](ContrastParams&, RunContext& c) { c.clarityOn = c.dehazeOn = true; },
          "f6aa4c80da096655"},
-        {"Orton Effect", [](ContrastParams& p, RunContext&) { p.filterMode = 4; },
+        {"Orton Effect", [](ContrastParams& p, RunContext&) { p.colour.filterMode = 4; },
          "1ceb64a53a490542"},
         {"gamma 1.6 with a tone curve",
          [](ContrastParams& p, RunContext& c) {
-             p.gamma = 1.6f;
-             p.curvesOn = true;
+             p.colour.gamma = 1.6f;
+             p.colour.curvesOn = true;
              for (int k = 0; k < 256; ++k)
                  c.curves.tone[k] = static_cast<std::uint8_t>(
                      k < 128 ? k * k / 128 : 255 - (255 - k) * (255 - k) / 128);
@@ -66,9 +66,10 @@ TEST(ContrastPipeline, GoldenResultsAreTheSameForEveryThreadCount) {
          "17a6a482f108a431"},
         {"all the way, sepia",
          [](ContrastParams& p, RunContext& c) {
-             p.divisions = 15, p.strength = 1, p.smoothness = 0, p.vivid = 1;
-             p.brightnessBlend = 1, p.saturationFactor = 0.5f, p.filterMode = 8;
-             p.balanceOn = p.hueShiftOn = true;
+             p.local.divisions = 15, p.local.strength = 1, p.local.smoothness = 0,
+             p.colour.vivid = 1;
+             p.brightnessBlend = 1, p.saturationFactor = 0.5f, p.colour.filterMode = 8;
+             p.colour.balanceOn = p.colour.hueShiftOn = true;
              c.clarityOn = true;
          },
          "ffca2d834baf152c"},
@@ -93,7 +94,7 @@ TEST(ContrastPipeline, StrengthZeroScalesEveryByteBy499Over501) {
     image.back() = 255;
     const std::vector<std::uint8_t> input = image;
     ContrastParams p = defaultParams(image, w, h);
-    p.brightnessBlend = 0, p.vivid = 0, p.strength = 0;
+    p.brightnessBlend = 0, p.colour.vivid = 0, p.local.strength = 0;
     std::vector<int> progress;
     RunContext context;
     context.progress = [&](int percent) { progress.push_back(percent); };
@@ -111,7 +112,7 @@ TEST(ContrastPipeline, ImagesWithoutLuminanceRangeComeOutBlack) {
     for (const auto& c : cases) {
         std::vector<std::uint8_t> image = test::makeUniformImage(c.w, c.h, c.r, c.g, c.b);
         ContrastParams p = defaultParams(image, c.w, c.h);
-        p.filterMode = 8;  // sepia would tint black if the chain ran
+        p.colour.filterMode = 8;  // sepia would tint black if the chain ran
         ASSERT_TRUE(runContrastPipeline(RunContext{}, p));
         EXPECT_EQ(image, std::vector<std::uint8_t>(image.size(), 0)) << c.w << "x" << c.h;
     }

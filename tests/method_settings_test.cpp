@@ -153,25 +153,25 @@ TEST(PipelineParameters, DerivedFromTheSliderValues) {
     ContrastParams full = contrastParamsFor(s, c, false);
     EXPECT_EQ(full.brightnessBlend, 0.5f);
     EXPECT_EQ(full.saturationFactor, 0.75f);
-    EXPECT_EQ(full.divisions, 6);
-    EXPECT_EQ(full.vivid, 0.1f);
-    EXPECT_EQ(full.gamma, static_cast<float>(160 * 0.01));
-    EXPECT_TRUE(full.curvesOn);
-    EXPECT_EQ(full.filterMode, 7);
+    EXPECT_EQ(full.local.divisions, 6);
+    EXPECT_EQ(full.colour.vivid, 0.1f);
+    EXPECT_EQ(full.colour.gamma, static_cast<float>(160 * 0.01));
+    EXPECT_TRUE(full.colour.curvesOn);
+    EXPECT_EQ(full.colour.filterMode, 7);
 
     ContrastParams neutral = contrastParamsFor(s, c, true);
-    EXPECT_EQ(neutral.gamma, 1.0f);
-    EXPECT_FALSE(neutral.curvesOn);
-    EXPECT_EQ(neutral.filterMode, 0);
+    EXPECT_EQ(neutral.colour.gamma, 1.0f);
+    EXPECT_FALSE(neutral.colour.curvesOn);
+    EXPECT_EQ(neutral.colour.filterMode, 0);
 
     ToneMappedParams tone = toneMappedParamsFor(s, c, false);
     EXPECT_EQ(tone.naturalSaturated, 0.5f);
-    EXPECT_EQ(tone.divisions, 6);
-    EXPECT_EQ(tone.smoothness, 0.3f);
-    EXPECT_EQ(tone.gamma, full.gamma);
+    EXPECT_EQ(tone.local.divisions, 6);
+    EXPECT_EQ(tone.local.smoothness, 0.3f);
+    EXPECT_EQ(tone.colour.gamma, full.colour.gamma);
 
     s.valueC = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(contrastParamsFor(s, c, true).divisions, 0);
+    EXPECT_EQ(contrastParamsFor(s, c, true).local.divisions, 0);
 }
 
 }  // namespace

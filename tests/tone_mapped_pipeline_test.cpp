@@ -24,10 +24,10 @@ ToneMappedParams paramsFor(std::vector<std::uint8_t>& image, int width, int heig
     p.width = width;
     p.height = height;
     p.naturalSaturated = q;
-    p.divisions = 4;
-    p.strength = 0.7f;
-    p.smoothness = 0.3f;
-    p.vivid = 0.3f;
+    p.local.divisions = 4;
+    p.local.strength = 0.7f;
+    p.local.smoothness = 0.3f;
+    p.colour.vivid = 0.3f;
     return p;
 }
 
@@ -107,9 +107,9 @@ TEST(ToneMappedPipeline, VerySmallImagesKeepTheirLuminanceOrder) {
         image[i] = static_cast<std::uint8_t>(30 + 25 * ((i / 3) % w));
     }
     ToneMappedParams p = paramsFor(image, w, h, 1.0f);
-    p.divisions = 1;
-    p.strength = 0;
-    p.vivid = 0;
+    p.local.divisions = 1;
+    p.local.strength = 0;
+    p.colour.vivid = 0;
     ASSERT_TRUE(run(RunContext{}, p));
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* row = &image[static_cast<size_t>(y) * w * 3];
@@ -137,12 +137,12 @@ TEST(ToneMappedPipeline, VividStepRunsOnPixelsWithAnEmptyChannel) {
     }
     std::vector<std::uint8_t> plain = base, vivid = base;
     ToneMappedParams p = paramsFor(plain, w, h, 0.0f);
-    p.vivid = 0;
-    p.strength = 0;
-    p.divisions = 1;
+    p.colour.vivid = 0;
+    p.local.strength = 0;
+    p.local.divisions = 1;
     ASSERT_TRUE(run(RunContext{}, p));
     p.image = vivid.data();
-    p.vivid = 1;
+    p.colour.vivid = 1;
     ASSERT_TRUE(run(RunContext{}, p));
     const size_t at = (static_cast<size_t>(h / 2) * w + 3 * w / 4) * 3;
     EXPECT_EQ(plain[at], 0);
@@ -171,9 +171,9 @@ TEST(ToneMappedPipeline, SmallImagesKeepTheGlobalEqualisationOfTheSizeAbove) {
             }
         }
         ToneMappedParams p = paramsFor(image, w, h, 1.0f);
-        p.strength = 0;
-        p.vivid = 0;
-        p.divisions = 1;
+        p.local.strength = 0;
+        p.colour.vivid = 0;
+        p.local.divisions = 1;
         EXPECT_TRUE(run(RunContext{}, p));
         return image;
     };
@@ -217,15 +217,15 @@ RunContext contextFor(const GoldenCase& c) {
 std::vector<std::uint8_t> runGolden(const GoldenCase& c, int w, int h) {
     std::vector<std::uint8_t> image = test::makePhotoLikeImage(w, h);
     ToneMappedParams p = paramsFor(image, w, h, c.q);
-    p.gamma = c.gamma;
-    p.vivid = c.vivid;
-    p.divisions = c.divisions;
-    p.strength = c.strength;
-    p.smoothness = c.smoothness;
-    p.curvesOn = c.curves;
-    p.balanceOn = c.balance;
-    p.hueShiftOn = c.hue;
-    p.filterMode = c.filter;
+    p.colour.gamma = c.gamma;
+    p.colour.vivid = c.vivid;
+    p.local.divisions = c.divisions;
+    p.local.strength = c.strength;
+    p.local.smoothness = c.smoothness;
+    p.colour.curvesOn = c.curves;
+    p.colour.balanceOn = c.balance;
+    p.colour.hueShiftOn = c.hue;
+    p.colour.filterMode = c.filter;
     EXPECT_TRUE(run(contextFor(c), p)) << c.name;
     return image;
 }

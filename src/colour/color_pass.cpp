@@ -84,6 +84,17 @@ ColorPassParams colorPassParams(bool curvesOn, bool balanceOn, bool hueShiftOn, 
     return pass;
 }
 
+ColorChainParams colorChainParams(const ColorChoices& choices, const CurveTables* curves,
+                                  bool contrastMethod) {
+    ColorChainParams chain;
+    chain.vivid = choices.vivid;
+    chain.gamma = choices.gamma;
+    chain.contrastMethod = contrastMethod;
+    chain.pass = colorPassParams(choices.curvesOn, choices.balanceOn, choices.hueShiftOn,
+                                 choices.filterMode, curves);
+    return chain;
+}
+
 void ColorPass(float& r, float& g, float& b, const ColorPassParams& params) {
     const CurveTables& curves = params.curves != nullptr ? *params.curves : neutralCurves();
 

@@ -54,6 +54,22 @@ struct ColorChainParams {
     ColorPassParams pass;
 };
 
+// What both methods' chains take from the settings: gamma, vivid and the colour switches. A
+// colour-neutral run keeps these defaults for all but vivid, which belongs to the method.
+struct ColorChoices {
+    float gamma = 1;
+    float vivid = 0;
+    bool curvesOn = false;
+    bool balanceOn = false;
+    bool hueShiftOn = false;
+    int filterMode = 0;
+};
+
+// The chain for a pipeline's colour choices. brightnessBlend and saturationFactor keep their
+// neutral defaults: only method 0 has those steps, and it sets them itself.
+ColorChainParams colorChainParams(const ColorChoices& choices, const CurveTables* curves,
+                                  bool contrastMethod);
+
 // Per-run constants of the chain, computed once (1/gamma and friends) so the pixel loop
 // allocates and recomputes nothing.
 class ColorChain {

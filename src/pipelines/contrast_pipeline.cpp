@@ -69,20 +69,14 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
             }
         });
 
-        ColorChainParams chainParams;
-        chainParams.vivid = params.vivid;
-        chainParams.gamma = params.gamma;
+        ColorChainParams chainParams = colorChainParams(params.colour, &context.curves, true);
         chainParams.brightnessBlend = params.brightnessBlend;
         chainParams.saturationFactor = params.saturationFactor;
-        chainParams.contrastMethod = true;
-        chainParams.pass = colorPassParams(params.curvesOn, params.balanceOn, params.hueShiftOn,
-                                           params.filterMode, &context.curves);
         const ColorChain chain(chainParams);
 
-        const int n = params.divisions < 1 ? 1 : params.divisions;
         reportProgress(context, 50);
         equalizeLocalContrastBands(
-            stretched, n, params.strength, params.smoothness, context,
+            stretched, params.local, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
                 std::vector<float> le(static_cast<std::size_t>(w));
                 const double* unit = tables.unit.data();
@@ -108,7 +102,7 @@ bool runContrastPipeline(const RunContext& context, const ContrastParams& params
         reportProgress(context, 100);
         stretched.release();
 
-        runFinishingPasses(context, image, w, h, params.filterMode);
+        runFinishingPasses(context, image, w, h, params.colour.filterMode);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "colour/color_pass.h"
+#include "pipelines/local_contrast.h"
 #include "pipelines/run_context.h"
 
 namespace qorva {
@@ -14,15 +16,8 @@ struct ContrastParams {
     int height = 0;
     float brightnessBlend = 0;
     float saturationFactor = 1;
-    float vivid = 0;
-    int divisions = 1;
-    float strength = 0;
-    float smoothness = 0;
-    float gamma = 1;
-    bool curvesOn = false;
-    bool balanceOn = false;
-    bool hueShiftOn = false;
-    int filterMode = 0;
+    LocalContrastParams local;
+    ColorChoices colour;
 };
 
 // Returns false when memory ran out; the image is then left in an unspecified state and the

@@ -10,6 +10,14 @@
 
 namespace qorva {
 
+// The three sliders of the local equalisation, which both methods take from the settings the
+// same way (see equalizeLocalContrast for their meaning).
+struct LocalContrastParams {
+    int divisions = 1;
+    float strength = 0;
+    float smoothness = 0;
+};
+
 // source and destination must have the same size (std::invalid_argument otherwise).
 // divisions: tiles per side ("Dramatic Light Radius", below 1 uses 1); strength: 0 keeps the
 // luminance, 1 applies the pure clipped equalisation ("Dramatic Light Strength"); smoothness:
@@ -32,5 +40,11 @@ using EqualisedBandFn = std::function<void(int begin, int end, const EqualisedRo
 // The source is stretched in place before the first band is called.
 void equalizeLocalContrastBands(FloatPlane& source, int divisions, float strength, float smoothness,
                                 const RunContext& context, const EqualisedBandFn& band);
+
+inline void equalizeLocalContrastBands(FloatPlane& source, const LocalContrastParams& params,
+                                       const RunContext& context, const EqualisedBandFn& band) {
+    equalizeLocalContrastBands(source, params.divisions, params.strength, params.smoothness,
+                               context, band);
+}
 
 }  // namespace qorva

@@ -347,17 +347,6 @@ void globalRunFromBytes(const GlobalMapping& m, const ByteTerms& terms, const st
     globalRow(m, terms, s.xs, s.ys, s.zs, e, n, s.rs, s.gs, s.bs, ls, s.bins, s.positions);
 }
 
-ColorChainParams chainParams(const RunContext& context, const ToneMappedParams& params) {
-    ColorChainParams chain;
-    chain.vivid = params.vivid;
-    chain.gamma = params.gamma;
-    // Method 1 has no brightness or saturation step and runs the vivid step on every pixel.
-    chain.contrastMethod = false;
-    chain.pass = colorPassParams(params.curvesOn, params.balanceOn, params.hueShiftOn,
-                                 params.filterMode, &context.curves);
-    return chain;
-}
-
 }  // namespace
 
 bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& params) {
@@ -413,14 +402,14 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
             }
         });
 
-        const int n = params.divisions < 1 ? 1 : params.divisions;
         reportProgress(context, 50);
-        const ColorChain chain(chainParams(context, params));
+        // Method 1 has no brightness or saturation step and runs the vivid step on every pixel.
+        const ColorChain chain(colorChainParams(params.colour, &context.curves, false));
         // Le is never stored whole: each equalised row goes straight into the colour chain.
         // The row's colour is worked out again from its bytes, which are still the input's:
         // only this row's own chain call below overwrites them, after they are read.
         equalizeLocalContrastBands(
-            stretched, n, params.strength, params.smoothness, context,
+            stretched, params.local, context,
             [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
                 GlobalRowScratch scratch;
                 std::vector<float> le(static_cast<std::size_t>(w));
@@ -448,7 +437,7 @@ bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& pa
         reportProgress(context, 100);
         stretched.release();
 
-        runFinishingPasses(context, image, w, h, params.filterMode);
+        runFinishingPasses(context, image, w, h, params.colour.filterMode);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "colour/color_pass.h"
+#include "pipelines/local_contrast.h"
 #include "pipelines/run_context.h"
 
 namespace qorva {
@@ -12,16 +14,9 @@ struct ToneMappedParams {
     std::uint8_t* image = nullptr;  // packed RGB, overwritten with the result
     int width = 0;
     int height = 0;
-    float gamma = 1;
-    float vivid = 0;
     float naturalSaturated = 1;
-    int divisions = 1;
-    float strength = 0;
-    float smoothness = 0;
-    bool curvesOn = false;
-    bool balanceOn = false;
-    bool hueShiftOn = false;
-    int filterMode = 0;
+    LocalContrastParams local;
+    ColorChoices colour;
 };
 
 // Returns false when memory ran out (see runContrastPipeline).

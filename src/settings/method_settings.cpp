@@ -315,9 +315,27 @@ void ResetGamma(MethodSettings& settings) {
 
 namespace {
 
-float pipelineGamma(const MethodSettings& method, bool colourNeutral) {
-    if (colourNeutral) return 1.0f;
-    return static_cast<float>(method.gammaPosition * 0.01);
+// Both methods read the local equalisation and the colour choices from the same settings; only
+// method 0's brightness and saturation, and method 1's mix with the tone-mapping engine, differ.
+LocalContrastParams localContrastParamsFor(const MethodSettings& method) {
+    LocalContrastParams p;
+    p.divisions = truncToInt(method.valueC);
+    p.strength = static_cast<float>(method.valueD);
+    p.smoothness = static_cast<float>(method.valueF);
+    return p;
+}
+
+ColorChoices colorChoicesFor(const MethodSettings& method, const ColorSettings& colour,
+                             bool colourNeutral) {
+    ColorChoices c;
+    c.vivid = static_cast<float>(method.valueE);
+    if (colourNeutral) return c;
+    c.gamma = static_cast<float>(method.gammaPosition * 0.01);
+    c.curvesOn = colour.curvesOn;
+    c.balanceOn = colour.balanceOn;
+    c.hueShiftOn = colour.hueShiftOn;
+    c.filterMode = colour.filterMode;
+    return c;
 }
 
 }  // namespace
@@ -327,35 +345,17 @@ ContrastParams contrastParamsFor(const MethodSettings& method, const ColorSettin
     ContrastParams p;
     p.brightnessBlend = static_cast<float>((method.valueA - 6) / 24);
     p.saturationFactor = static_cast<float>((method.valueB + 1) / 2);
-    p.vivid = static_cast<float>(method.valueE);
-    p.divisions = truncToInt(method.valueC);
-    p.strength = static_cast<float>(method.valueD);
-    p.smoothness = static_cast<float>(method.valueF);
-    p.gamma = pipelineGamma(method, colourNeutral);
-    if (!colourNeutral) {
-        p.curvesOn = colour.curvesOn;
-        p.balanceOn = colour.balanceOn;
-        p.hueShiftOn = colour.hueShiftOn;
-        p.filterMode = colour.filterMode;
-    }
+    p.local = localContrastParamsFor(method);
+    p.colour = colorChoicesFor(method, colour, colourNeutral);
     return p;
 }
 
 ToneMappedParams toneMappedParamsFor(const MethodSettings& method, const ColorSettings& colour,
                                      bool colourNeutral) {
     ToneMappedParams p;
-    p.gamma = pipelineGamma(method, colourNeutral);
-    p.vivid = static_cast<float>(method.valueE);
     p.naturalSaturated = static_cast<float>(method.valueB);
-    p.divisions = truncToInt(method.valueC);
-    p.strength = static_cast<float>(method.valueD);
-    p.smoothness = static_cast<float>(method.valueF);
-    if (!colourNeutral) {
-        p.curvesOn = colour.curvesOn;
-        p.balanceOn = colour.balanceOn;
-        p.hueShiftOn = colour.hueShiftOn;
-        p.filterMode = colour.filterMode;
-    }
+    p.local = localContrastParamsFor(method);
+    p.colour = colorChoicesFor(method, colour, colourNeutral);
     return p;
 }
 
