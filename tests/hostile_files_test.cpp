@@ -24,6 +24,7 @@
 #include "persistence/memory_location.h"
 #include "persistence/memory_store.h"
 #include "persistence/settings_file.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 namespace qorva {
@@ -140,14 +141,11 @@ int asOrdinaryUser(const std::string& folder, const std::function<int()>& check)
             if (lchown(entry.path().c_str(), 65534, 65534) != 0) return 100;
         if (chown(folder.c_str(), 65534, 65534) != 0) return 100;
     }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(101);
-        _exit(check());
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return 102;
-    return WEXITSTATUS(status);
+    const test::ChildEnd end = test::runInChild([&] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 101;
+        return check();
+    });
+    return end.exitCode < 0 ? 102 : end.exitCode;
 }
 
 const std::string kEarlierMemories = memorySection(3) + memorySection(12);
@@ -206,19 +204,16 @@ TEST(HostileMemoryFile, UnreadableFileIsNeverReplacedByAnEmptyStore) {
 // disk, whoever runs the test) and is ended after `seconds` (a read that hangs fails instead
 // of stopping the suite). Returns what the check returned, 0 for success.
 int inChild(const std::function<int()>& check, long fileLimit = -1, unsigned seconds = 20) {
-    const pid_t pid = fork();
-    if (pid == 0) {
+    const test::ChildEnd end = test::runInChild([&] {
         alarm(seconds);
         if (fileLimit >= 0) {
             std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
             const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(101);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 101;
         }
-        _exit(check());
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return 102;
-    return WEXITSTATUS(status);
+        return check();
+    });
+    return end.exitCode < 0 ? 102 : end.exitCode;
 }
 
 // The files of a folder, by name.

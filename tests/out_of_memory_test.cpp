@@ -4,37 +4,26 @@
 // that every allocation from the host copy to the last pass can be the one that fails.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <utility>
 
 #include "render/fixed_preview_host.h"
 #include "render/render_driver.h"
 #include "settings/method_settings.h"
+#include "support/child_process.h"
 #include "support/recording_view.h"
 #include "ui/model/dialog_controls.h"
 #include "ui/model/hdr_dialog_controller.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QORVA_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QORVA_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 namespace qorva {
 namespace {
 
-#ifndef QORVA_ADDRESS_SANITIZER
+#ifndef QORVA_TEST_ADDRESS_SANITIZER
+
+using test::addressSpaceInUse;
 
 // What the child reports through its exit status.
 enum ChildOutcome : int {
@@ -43,17 +32,6 @@ enum ChildOutcome : int {
     kPixelsLeftBehind = 11,
     kNoAddressSpace = 12,  // the input could not even be reserved: nothing was tested
 };
-
-std::size_t addressSpaceInUse() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        unsigned long long kb = 0;
-        if (std::sscanf(line.c_str(), "VmSize: %llu kB", &kb) == 1)
-            return static_cast<std::size_t>(kb) * 1024;
-    }
-    return 0;
-}
 
 // In the child: the host's input is reserved without being backed (untouched pages read as
 // black), a few rows get detail so that no pipeline can take a shortcut, then the address
@@ -78,19 +56,16 @@ int renderUnderLimit(int width, int height, int methodId, std::size_t headroom) 
     RenderDriver driver(host, method, colour);
     driver.setHostInput(input, width, height);
 
-    const rlimit limit{addressSpaceInUse() + headroom, addressSpaceInUse() + headroom};
-    if (setrlimit(RLIMIT_AS, &limit) != 0) return kNoAddressSpace;
+    if (!test::capAddressSpace(addressSpaceInUse() + headroom)) return kNoAddressSpace;
     if (driver.Render(RenderQuality::Final)) return kRendered;
     return driver.renderImage().hasPixels() ? kPixelsLeftBehind : kCleanFailure;
 }
 
+// The child's outcome; -1000 - the signal when one ended it, -1 when it did not run.
 int inChild(int width, int height, int methodId, std::size_t headroom) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(renderUnderLimit(width, height, methodId, headroom));
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-    if (WIFSIGNALED(status)) return -1000 - WTERMSIG(status);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const test::ChildEnd end =
+        test::runInChild([&] { return renderUnderLimit(width, height, methodId, headroom); });
+    return end.signal != 0 ? -1000 - end.signal : end.exitCode;
 }
 
 constexpr std::size_t kMiB = 1024 * 1024;
@@ -141,23 +116,16 @@ int dialogUnderLimit() {
     dialog.deliverResult = [&](const WorkingImage&) { delivered = true; };
     dialog.setHostInput(static_cast<const std::uint8_t*>(mapped), kWidth, kHeight);
     dialog.initialise();
-    const auto limitTo = [](rlim_t soft) {
-        rlimit limit{};
-        getrlimit(RLIMIT_AS, &limit);
-        limit.rlim_cur = soft;
-        return setrlimit(RLIMIT_AS, &limit) == 0;
-    };
     // The status text last set.
     const auto statusIs = [&view](const std::string& text) {
         for (auto entry = view.log.rbegin(); entry != view.log.rend(); ++entry)
             if (entry->rfind("status(", 0) == 0) return *entry == "status(" + text + ")";
         return false;
     };
-    const rlim_t tight = addressSpaceInUse() + 8 * kMiB;
-    if (!limitTo(tight)) return kNoAddressSpace;
+    if (!test::capAddressSpace(addressSpaceInUse() + 8 * kMiB)) return kNoAddressSpace;
     dialog.buttonClicked(ctl::kAll);
     if (!statusIs(kPreviewMemoryMessage)) return 20;
-    limitTo(RLIM_INFINITY);
+    test::liftAddressSpaceCap();
     const int previews = view.previews;
     dialog.buttonClicked(ctl::kFast);
     if (view.previews == previews || !statusIs("")) return 21;
@@ -166,13 +134,10 @@ int dialogUnderLimit() {
 }
 
 TEST(OutOfMemory, DialogReportsAFailedPreviewInItsStatusTextAndStaysUsable) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(dialogUnderLimit());
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kNoAddressSpace) GTEST_SKIP() << "cannot reserve the input";
-    EXPECT_EQ(WEXITSTATUS(status), kCleanFailure);
+    const test::ChildEnd end = test::runInChild(dialogUnderLimit);
+    ASSERT_GE(end.exitCode, 0) << "signal " << end.signal;
+    if (end.exitCode == kNoAddressSpace) GTEST_SKIP() << "cannot reserve the input";
+    EXPECT_EQ(end.exitCode, kCleanFailure);
 }
 
 #else

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "image_metadata.h"
+#include "support/child_process.h"
 #include "support/test_images.h"
 
 extern char** environ;
@@ -106,7 +107,43 @@ bool carryMetadataFile(const std::string& from, const std::string& to, int width
 
 namespace {
 
-ToolRun runToolLimited(const std::vector<std::string>& args, long fileSizeLimit) {
+std::vector<std::string> toolArguments(const std::vector<std::string>& args) {
+    std::vector<std::string> all{QORVAHDR_EXE};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+std::vector<char*> argvOf(std::vector<std::string>& all) {
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// In the forked child: the streams to their files, the limits, then the tool.
+int startLimited(std::vector<char*>& argv, const std::string& outPath, const std::string& errPath,
+                 const ToolLimits& limits) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT, 0644);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (in < 0 || out < 0 || err < 0) return 120;
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (limits.fileSize > 0) {
+        const rlimit limit{static_cast<rlim_t>(limits.fileSize),
+                           static_cast<rlim_t>(limits.fileSize)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 120;
+        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+    }
+    if (limits.addressSpace > 0 && !qorva::test::capAddressSpace(limits.addressSpace)) return 120;
+    execv(QORVAHDR_EXE, argv.data());
+    return 127;
+}
+
+}  // namespace
+
+ToolRun runTool(const std::vector<std::string>& args) {
     ScratchFolder streams;
     const std::string outPath = streams / "out", errPath = streams / "err";
     posix_spawn_file_actions_t actions;
@@ -114,39 +151,13 @@ ToolRun runToolLimited(const std::vector<std::string>& args, long fileSizeLimit)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0644);
-    std::vector<std::string> all{QORVAHDR_EXE};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> all = toolArguments(args);
+    std::vector<char*> argv = argvOf(all);
     ToolRun run;
     pid_t pid = 0;
-    if (fileSizeLimit > 0) {
-        // The limit must hold in the child only: fork, limit, then start the tool.
-        posix_spawn_file_actions_destroy(&actions);
-        pid = fork();
-        if (pid == 0) {
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT, 0644);
-            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0644);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(err, 2);
-            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
-                               static_cast<rlim_t>(fileSizeLimit)};
-            setrlimit(RLIMIT_FSIZE, &limit);
-            std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
-            execv(QORVAHDR_EXE, argv.data());
-            _exit(127);
-        }
-    } else if (posix_spawn(&pid, QORVAHDR_EXE, &actions, nullptr, argv.data(), environ) != 0) {
-        ADD_FAILURE() << "cannot start " << QORVAHDR_EXE;
-        posix_spawn_file_actions_destroy(&actions);
-        return run;
-    } else {
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    if (pid < 0) {
+    const int started = posix_spawn(&pid, QORVAHDR_EXE, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
         ADD_FAILURE() << "cannot start " << QORVAHDR_EXE;
         return run;
     }
@@ -158,14 +169,26 @@ ToolRun runToolLimited(const std::vector<std::string>& args, long fileSizeLimit)
     return run;
 }
 
-}  // namespace
-
-ToolRun runTool(const std::vector<std::string>& args) {
-    return runToolLimited(args, 0);
+ToolRun runToolWithLimits(const std::vector<std::string>& args, const ToolLimits& limits) {
+    ScratchFolder streams;
+    const std::string outPath = streams / "out", errPath = streams / "err";
+    std::vector<std::string> all = toolArguments(args);
+    std::vector<char*> argv = argvOf(all);
+    const qorva::test::ChildEnd end =
+        qorva::test::runInChild([&] { return startLimited(argv, outPath, errPath, limits); });
+    ToolRun run;
+    if (end.exitCode < 0 && end.signal == 0) {
+        ADD_FAILURE() << "cannot start " << QORVAHDR_EXE;
+        return run;
+    }
+    run.exitCode = end.signal != 0 ? 128 + end.signal : end.exitCode;
+    run.out = readFileBytes(outPath);
+    run.err = readFileBytes(errPath);
+    return run;
 }
 
 ToolRun runToolWithFileLimit(const std::vector<std::string>& args, long fileSizeLimit) {
-    return runToolLimited(args, fileSizeLimit);
+    return runToolWithLimits(args, ToolLimits{fileSizeLimit, 0});
 }
 
 std::vector<std::uint8_t> makeIccProfile() {

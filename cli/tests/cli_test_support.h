@@ -2,6 +2,7 @@
 // the built qorvahdr as a process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,8 +53,15 @@ void writeSamples(const std::string& path, const void* samples, int width, int h
 bool carryMetadataFile(const std::string& from, const std::string& to, int width, int height,
                        std::string& warning);
 
-// As runTool, with the size of files the tool may write limited to fileSizeLimit bytes (a disk
-// that fills up).
+// What the tool's process may have; 0 leaves a limit as it is.
+struct ToolLimits {
+    long fileSize = 0;             // the largest file it may write (a disk that fills up)
+    std::size_t addressSpace = 0;  // its address space (a machine without memory to spare)
+};
+// As runTool, under the limits: the process is forked, limited, then started, so that the
+// limits hold for the tool only. Exit code 120 when a limit cannot be set.
+ToolRun runToolWithLimits(const std::vector<std::string>& args, const ToolLimits& limits);
+// As runTool, with the size of files the tool may write limited to fileSizeLimit bytes.
 ToolRun runToolWithFileLimit(const std::vector<std::string>& args, long fileSizeLimit);
 
 std::string readFileBytes(const std::string& path);

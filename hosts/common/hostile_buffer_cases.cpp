@@ -16,20 +16,8 @@
 
 #if !defined(_WIN32)
 #include <malloc.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#endif
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QORVA_HOST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QORVA_HOST_ASAN 1
-#endif
+#include "support/child_process.h"
 #endif
 
 namespace host {
@@ -121,40 +109,26 @@ TEST_F(HostileBuffers, InputRowsShorterThanThePackedRowAreRefused) {
     EXPECT_EQ(dialogs, 0);
 }
 
-#if !defined(_WIN32) && !defined(QORVA_HOST_ASAN)
-std::size_t addressSpaceInUse() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        unsigned long long kb = 0;
-        if (std::sscanf(line.c_str(), "VmSize: %llu kB", &kb) == 1)
-            return static_cast<std::size_t>(kb) * 1024;
-    }
-    return 0;
-}
-
+#if !defined(_WIN32) && !defined(QORVA_TEST_ADDRESS_SANITIZER)
 // In a child whose address space ends a little above what the host itself holds: the plug-in
 // cannot get its render copies. Exit 0: out-of-memory code and outData untouched.
 TEST_F(HostileBuffers, OutOfMemoryIsReportedAndOutDataLeftUntouched) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Large enough that one working plane exceeds whatever freed heap earlier tests left behind.
+    const qorva::test::ChildEnd end = qorva::test::runInChild([] {
+        // Large enough that one working plane exceeds whatever freed heap earlier tests left
+        // behind.
         const Document original{4000, 3000, 3, qorva::test::makePhotoLikeImage(4000, 3000, 4)};
         FilterHost run(scriptedPlugin().entry, original);
-        if (run.call(2) != 0) _exit(10);
+        if (run.call(2) != 0) return 10;
         malloc_trim(0);
-        const std::size_t limit = addressSpaceInUse() + 24 * 1024 * 1024;
-        const rlimit cap{limit, limit};
-        if (setrlimit(RLIMIT_AS, &cap) != 0) _exit(11);
-        if (run.call(3) != kMemFull) _exit(12);
+        if (!qorva::test::capAddressSpace(qorva::test::addressSpaceInUse() + 24 * 1024 * 1024))
+            return 11;
+        if (run.call(3) != kMemFull) return 12;
         for (std::uint8_t b : run.outBuffer())
-            if (b != kOutSentinel) _exit(13);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "the host process died";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+            if (b != kOutSentinel) return 13;
+        return 0;
+    });
+    ASSERT_EQ(end.signal, 0) << "the host process died";
+    EXPECT_EQ(end.exitCode, 0);
 }
 #endif
 
