@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "common/scripted_settings.h"
 #include "common/test_hooks_abi.h"
 #include "plugin/platform_services.h"
 #include "plugin/plugin_app.h"
@@ -32,30 +33,12 @@ public:
         script.ownerWindow = context.ownerWindow;
         const std::string folder = platform.hostExecutableFolder();
         std::strncpy(script.hostFolder, folder.c_str(), sizeof(script.hostFolder) - 1);
-        QorvaScriptedSettings& s = script.settings;
-        s.method = method.method;
-        for (int i = 0; i < 6; ++i) s.values[i] = method.value(static_cast<char>('A' + i));
-        s.gammaPosition = method.gammaPosition;
-        s.curvesOn = colour.curvesOn;
-        s.balanceOn = colour.balanceOn;
-        s.hueShiftOn = colour.hueShiftOn;
-        s.filterMode = colour.filterMode;
-        s.clarityOn = colour.clarityOn;
-        s.dehazeOn = colour.dehazeOn;
+        script.settings = host::scriptedSettingsOf(method, colour);
         script.methodAfterPreviews = QORVA_KEEP_METHOD;
 
         installed.dialog(installed.user, &script);
 
-        method.method = s.method;
-        for (int i = 0; i < 6; ++i) method.value(static_cast<char>('A' + i)) = s.values[i];
-        method.gammaPosition = s.gammaPosition;
-        method.gamma = s.gammaPosition / 100.0;
-        colour.curvesOn = s.curvesOn != 0;
-        colour.balanceOn = s.balanceOn != 0;
-        colour.hueShiftOn = s.hueShiftOn != 0;
-        colour.filterMode = s.filterMode;
-        colour.clarityOn = s.clarityOn != 0;
-        colour.dehazeOn = s.dehazeOn != 0;
+        host::applyScriptedSettings(script.settings, method, colour);
 
         // A preview area of a typical dialog, so that scripted previews resample as the dialog
         // would.
