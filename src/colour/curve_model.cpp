@@ -49,6 +49,12 @@ CurveModel::CurveModel(bool hueDomain) : hueDomain_(hueDomain), centred_(hueDoma
     ResetCurve();
 }
 
+bool CurveModel::operator==(const CurveModel& other) const {
+    return hueDomain_ == other.hueDomain_ && centred_ == other.centred_ &&
+           active_ == other.active_ && tension_ == other.tension_ && points_ == other.points_ &&
+           table_ == other.table_;
+}
+
 void CurveModel::ResetCurve() {
     points_.clear();
     if (centred_) {

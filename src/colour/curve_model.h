@@ -15,6 +15,8 @@ namespace qorva {
 struct CurvePoint {
     double x = 0;
     double y = 0;
+
+    bool operator==(const CurvePoint&) const = default;
 };
 
 class CurveModel {
@@ -58,6 +60,11 @@ public:
     std::function<void()> onThumbTrack;
     bool notifyWhileDragging = false;
     bool readOnly = false;
+
+    // Two curves are equal when they are the same curve: domain, centring, active switch,
+    // points and table. How each is being edited (client size, mouse, drag, owner callbacks)
+    // is not part of the curve; the callbacks could not be compared anyway.
+    bool operator==(const CurveModel& other) const;
 
 private:
     bool hueDomain_;

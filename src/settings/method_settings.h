@@ -90,6 +90,8 @@ struct MethodSettings {
     double value(char row) const;
     // Sets gamma and its slider position together (position limited to 40..260).
     void setGamma(double value);
+
+    bool operator==(const MethodSettings&) const = default;
 };
 
 struct ColorSettings {
@@ -107,6 +109,8 @@ struct ColorSettings {
     bool autoPreview = true;
 
     CurveTables curveTables() const;
+
+    bool operator==(const ColorSettings&) const = default;
 };
 
 // Method change: ids above 1 become 0; values of the previous method are kept in its stored
