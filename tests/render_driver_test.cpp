@@ -7,46 +7,15 @@
 #include <vector>
 
 #include "colour/color_refresh.h"
-#include "render/render_triggers.h"
-#include "support/test_images.h"
+#include "support/recording_preview_host.h"
 
 namespace qorva {
 namespace {
 
-// A preview area whose shrunk rectangle (2 pixels off left and right, 10 off top and bottom)
-// is areaW x areaH.
-ClientRect areaOf(int areaW, int areaH) {
-    return {0, 0, areaW + 4, areaH + 20};
-}
-
-class RecordingHost : public PreviewHost {
-public:
-    ClientRect rect = areaOf(516, 372);
-    bool chooser = false;
-    int renders = 0, controlReads = 0, waits = 0, repaints = 0, chooserCloses = 0;
-    int maxProgress = 0, lastProgress = -1;
-
-    ClientRect previewClientRect() const override { return rect; }
-    bool chooserOpen() const override { return chooser; }
-    void closeChooserAndShowPreview() override {
-        chooser = false;
-        ++chooserCloses;
-    }
-    void readControls() override { ++controlReads; }
-    void setWaitCursor(bool on) override { waits += on ? 1 : 0; }
-    void repaintPreview() override { ++repaints; }
-    void setProgress(int percent) override {
-        lastProgress = percent;
-        if (percent > maxProgress) maxProgress = percent;
-    }
-    void renderStarting() override { ++renders; }
-};
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes bytesOf(const WorkingImage& img) {
-    return img.hasPixels() ? Bytes(img.pixels(), img.pixels() + img.byteSize()) : Bytes{};
-}
+using test::areaOf;
+using test::Bytes;
+using test::bytesOf;
+using RecordingHost = test::RecordingPreviewHost;
 
 // The method run as the pipelines' own callers make it, without the driver.
 void runDirect(WorkingImage& img, const MethodSettings& m, const ColorSettings& c, bool neutral) {
@@ -85,18 +54,8 @@ Bytes refreshOf(const WorkingImage& neutral, const MethodSettings& m, const Colo
     return out;
 }
 
-struct Fixture {
-    RecordingHost host;
-    MethodSettings method;
-    ColorSettings colour;
-    RenderDriver driver{host, method, colour};
-    Bytes input;
-    int W, H;
-
-    Fixture(int w, int h, ClientRect rect) : input(test::makePhotoLikeImage(w, h, 5)), W(w), H(h) {
-        host.rect = rect;
-        driver.setHostInput(input.data(), W, H);
-    }
+struct Fixture : test::DriverRig {
+    using DriverRig::DriverRig;
 
     // What each quality should show, built step by step from the host input.
     Bytes expectedPreview(RenderQuality q) {
@@ -292,188 +251,6 @@ TEST(RenderDriver, FailedRenderLeavesNothingToHandOver) {
     EXPECT_EQ(f.host.lastProgress, 0);
     EXPECT_EQ(bytesOf(f.driver.displayImage()), shown);
     EXPECT_FALSE(f.driver.ColorRefresh());  // tries a new render, which fails the same way
-}
-
-// One case per row of the dialog's table of what starts a render.
-class RenderTriggersTest : public ::testing::Test {
-protected:
-    Fixture f{64, 48, areaOf(40, 30)};
-    RenderTriggers triggers{f.driver, f.method, f.colour};
-
-    struct Seen {
-        int renders, waits, repaints;
-    };
-    Seen mark() const { return {f.host.renders, f.host.waits, f.host.repaints}; }
-    // A fast render: one render without the wait cursor.
-    void expectFast(Seen before) const {
-        EXPECT_EQ(f.host.renders, before.renders + 1);
-        EXPECT_EQ(f.host.waits, before.waits);
-        EXPECT_FALSE(f.driver.previewStale());
-    }
-    void expectRefreshOnly(Seen before) const {
-        EXPECT_EQ(f.host.renders, before.renders);
-        EXPECT_EQ(f.host.repaints, before.repaints + 1);
-    }
-    void expectNothing(Seen before) const {
-        EXPECT_EQ(f.host.renders, before.renders);
-        EXPECT_EQ(f.host.repaints, before.repaints);
-    }
-};
-
-TEST_F(RenderTriggersTest, StartupTimerRendersFast) {
-    const Seen before = mark();
-    triggers.startupTimerFired();
-    expectFast(before);
-    EXPECT_TRUE(f.driver.displayImage().hasPixels());
-}
-
-TEST_F(RenderTriggersTest, PreviewButtonsAndOk) {
-    Seen before = mark();
-    triggers.previewRequested(RenderQuality::Fast);
-    expectFast(before);
-
-    before = mark();
-    triggers.previewRequested(RenderQuality::Fine);
-    EXPECT_EQ(f.host.renders, before.renders + 1);
-    EXPECT_EQ(f.host.waits, before.waits + 1);
-    EXPECT_FALSE(f.driver.previewStale());
-
-    before = mark();
-    triggers.previewRequested(RenderQuality::All);
-    EXPECT_EQ(f.host.waits, before.waits + 1);
-    EXPECT_TRUE(f.driver.previewStale());
-
-    before = mark();
-    EXPECT_TRUE(triggers.confirmed());
-    EXPECT_EQ(f.host.renders, before.renders + 1);
-    EXPECT_EQ(f.host.repaints, before.repaints);  // the preview is not updated
-    EXPECT_EQ(f.driver.renderImage().width(), 64);
-}
-
-TEST_F(RenderTriggersTest, MethodSliderRendersAtTheEndOfADragWithAutoPreview) {
-    triggers.startupTimerFired();
-    Seen before = mark();
-    triggers.methodSliderScrolled(kScrollThumbTrack);
-    expectNothing(before);
-    triggers.methodSliderScrolled(kScrollEnd);
-    expectFast(before);
-
-    f.colour.autoPreview = false;
-    before = mark();
-    triggers.methodSliderScrolled(kScrollEnd);
-    expectNothing(before);
-}
-
-TEST_F(RenderTriggersTest, MethodSettingsAndPassSwitchesRenderWithAutoPreview) {
-    void (RenderTriggers::*events[])() = {&RenderTriggers::methodChanged,
-                                          &RenderTriggers::settingsRecalled,
-                                          &RenderTriggers::clarityOrDehazeSwitched};
-    for (auto event : events) {
-        f.colour.autoPreview = true;
-        Seen before = mark();
-        (triggers.*event)();
-        expectFast(before);
-        f.colour.autoPreview = false;
-        before = mark();
-        (triggers.*event)();
-        expectNothing(before);
-    }
-}
-
-TEST_F(RenderTriggersTest, GammaAndCurveDragsRefreshLiveOnlyWhenCheap) {
-    struct Case {
-        const char* name;
-        bool curves, balance, hue;
-        int filter;
-        bool stale;
-        bool liveRefresh;
-        bool curveLive;  // a curve is dragged only with its switch on: the switches do not count
-    };
-    const Case cases[] = {
-        {"plain", false, false, false, 0, false, true, true},
-        {"filter 3", false, false, false, 3, false, true, true},
-        {"orton", false, false, false, 4, false, false, false},
-        {"tone curve on", true, false, false, 0, false, false, true},
-        {"balance on", false, true, false, 0, false, false, true},
-        {"hue shift on", false, false, true, 0, false, false, true},
-        {"stale preview", false, false, false, 0, true, false, false},
-    };
-    for (const Case& c : cases) {
-        for (bool gamma : {true, false}) {
-            triggers.previewRequested(c.stale ? RenderQuality::All : RenderQuality::Fast);
-            f.colour.curvesOn = c.curves;
-            f.colour.balanceOn = c.balance;
-            f.colour.hueShiftOn = c.hue;
-            f.colour.filterMode = c.filter;
-            SCOPED_TRACE(std::string(c.name) + (gamma ? " gamma" : " curve"));
-            auto move = [&](int code) {
-                if (gamma) {
-                    triggers.gammaSliderScrolled(code, 150);
-                } else {
-                    triggers.curveScrolled(code);
-                }
-            };
-            const Seen before = mark();
-            move(kScrollThumbTrack);
-            if (gamma ? c.liveRefresh : c.curveLive) {
-                expectRefreshOnly(before);
-            } else {
-                expectNothing(before);
-            }
-            if (gamma) {
-                EXPECT_EQ(f.method.gammaPosition, 150);
-            }
-
-            // The end of the drag always refreshes (a stale preview through a fast render).
-            const Seen atEnd = mark();
-            move(kScrollEnd);
-            if (c.stale) {
-                expectFast(atEnd);
-            } else {
-                expectRefreshOnly(atEnd);
-            }
-        }
-    }
-}
-
-TEST_F(RenderTriggersTest, GammaResetRefreshes) {
-    triggers.startupTimerFired();
-    f.method.setGamma(2.2);
-    const Seen before = mark();
-    triggers.gammaReset();
-    EXPECT_EQ(f.method.gammaPosition, 100);
-    EXPECT_EQ(f.method.gamma, 1.0);
-    expectRefreshOnly(before);
-    EXPECT_EQ(bytesOf(f.driver.displayImage()), bytesOf(f.driver.renderImage()));
-}
-
-TEST_F(RenderTriggersTest, ColourSwitchesRefresh) {
-    triggers.startupTimerFired();
-    f.colour.curvesOn = true;
-    const Seen before = mark();
-    triggers.colourSwitchChanged();
-    expectRefreshOnly(before);
-}
-
-TEST_F(RenderTriggersTest, ChooserOpeningRendersOnlyAStalePreview) {
-    triggers.startupTimerFired();
-    Seen before = mark();
-    triggers.chooserOpening();
-    expectNothing(before);
-    triggers.previewRequested(RenderQuality::All);
-    before = mark();
-    triggers.chooserOpening();
-    expectFast(before);
-}
-
-TEST_F(RenderTriggersTest, ChosenFilterIsStoredAndRefreshed) {
-    triggers.startupTimerFired();
-    for (auto [chosen, stored] : {std::pair{8, 8}, std::pair{11, 11}, std::pair{12, 0}}) {
-        const Seen before = mark();
-        triggers.filterChosen(chosen);
-        EXPECT_EQ(f.colour.filterMode, stored);
-        expectRefreshOnly(before);
-    }
 }
 
 }  // namespace
