@@ -4,9 +4,9 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "colour/color_refresh.h"
 #include "support/recording_preview_host.h"
 
 namespace qorva {
@@ -17,75 +17,25 @@ using test::Bytes;
 using test::bytesOf;
 using RecordingHost = test::RecordingPreviewHost;
 
-// The method run as the pipelines' own callers make it, without the driver.
-void runDirect(WorkingImage& img, const MethodSettings& m, const ColorSettings& c, bool neutral) {
-    RunContext context;
-    context.curves = c.curveTables();
-    context.clarityOn = c.clarityOn;
-    context.dehazeOn = c.dehazeOn;
-    bool ok;
-    if (m.method == 0) {
-        ContrastParams p = contrastParamsFor(m, c, neutral);
-        p.image = img.pixels();
-        p.width = img.width();
-        p.height = img.height();
-        ok = runContrastPipeline(context, p);
-    } else {
-        ToneMappedParams p = toneMappedParamsFor(m, c, neutral);
-        p.image = img.pixels();
-        p.width = img.width();
-        p.height = img.height();
-        ok = runToneMappedPipeline(context, p);
-    }
-    ASSERT_TRUE(ok);
+using Fixture = test::DriverRig;
+using test::checksum;
+
+// What a Fast render shows from scratch with f's settings.
+Bytes freshFastPreview(const Fixture& f) {
+    Fixture fresh(f.W, f.H, f.host.rect);
+    fresh.method = f.method;
+    fresh.colour = f.colour;
+    EXPECT_TRUE(fresh.driver.Render(RenderQuality::Fast));
+    return bytesOf(fresh.driver.displayImage());
 }
 
-Bytes refreshOf(const WorkingImage& neutral, const MethodSettings& m, const ColorSettings& c) {
-    Bytes out(neutral.byteSize());
-    const CurveTables tables = c.curveTables();
-    ColorPassParams pass;
-    pass.curvesOn = c.curvesOn;
-    pass.balanceOn = c.balanceOn;
-    pass.hueShiftOn = c.hueShiftOn;
-    pass.filterMode = c.filterMode;
-    pass.curves = &tables;
-    ColorRefresh(neutral.pixels(), out.data(), neutral.width(), neutral.height(), m.gammaPosition,
-                 pass);
-    return out;
+// The full-size result shrunk to the preview, as All shows it.
+Bytes shrunkToPreview(const Fixture& f, const WorkingImage& full) {
+    WorkingImage shown;
+    EXPECT_EQ(shown.CopyFrom(full), kImageOk);
+    shown.Resize(f.driver.fit(1).width, f.driver.fit(1).height, kResizeBlockOrBilinear);
+    return bytesOf(shown);
 }
-
-struct Fixture : test::DriverRig {
-    using DriverRig::DriverRig;
-
-    // What each quality should show, built step by step from the host input.
-    Bytes expectedPreview(RenderQuality q) {
-        WorkingImage img;
-        EXPECT_EQ(img.CopyFromHost(input.data(), W, H), kImageOk);
-        const ImageSize shown = driver.fit(1);
-        if (q == RenderQuality::All) {
-            runDirect(img, method, colour, false);
-            img.Resize(shown.width, shown.height, kResizeBlockOrBilinear);
-            return bytesOf(img);
-        }
-        if (q == RenderQuality::Fine) {
-            ImageSize work = driver.fit(2);
-            if (work.width > W || work.height > H) work = {W, H};
-            img.Resize(work.width, work.height, kResizeBlockOrBilinear);
-        } else {
-            img.Resize(shown.width, shown.height, kResizeBlockOrBilinear);
-        }
-        runDirect(img, method, colour, true);
-        img.Resize(shown.width, shown.height, kResizeBlockOrBilinear);
-        return refreshOf(img, method, colour);
-    }
-
-    Bytes expectedFinal() {
-        WorkingImage img;
-        EXPECT_EQ(img.CopyFromHost(input.data(), W, H), kImageOk);
-        runDirect(img, method, colour, false);
-        return bytesOf(img);
-    }
-};
 
 TEST(RenderDriverFit, KeepsTheAspectRatioAndFillsOneDirection) {
     struct Case {
@@ -108,22 +58,45 @@ TEST(RenderDriverFit, KeepsTheAspectRatioAndFillsOneDirection) {
     }
 }
 
+// Fast enlarges the image to the preview before the method runs; Fine and All run it on the
+// image at its own size (Fine's double-size work area is larger), so with colours at rest they
+// show the same.
 TEST(RenderDriver, SmallImageIsEnlargedForFastAndAllAndWorkedAtOwnSizeForFine) {
     Fixture f(300, 200, areaOf(516, 372));
-    for (RenderQuality q : {RenderQuality::Fast, RenderQuality::Fine, RenderQuality::All}) {
+    const std::pair<RenderQuality, const char*> golden[] = {
+        {RenderQuality::Fast, "842a0a5b8380769d"},
+        {RenderQuality::Fine, "3e187779c2983b49"},
+        {RenderQuality::All, "3e187779c2983b49"}};
+    Bytes shown[3];
+    for (int i = 0; i < 3; ++i) {
+        const auto [q, checksumOfQ] = golden[i];
         ASSERT_TRUE(f.driver.Render(q));
         EXPECT_EQ(f.driver.displayImage().width(), 516);
         EXPECT_EQ(f.driver.displayImage().height(), 344);
-        EXPECT_EQ(bytesOf(f.driver.displayImage()), f.expectedPreview(q)) << static_cast<int>(q);
+        shown[i] = bytesOf(f.driver.displayImage());
+        EXPECT_EQ(checksum(shown[i]), checksumOfQ) << static_cast<int>(q);
     }
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_EQ(shown[1], shown[2]);
 }
 
 // Gamma and the colour operations reach every quality exactly once: Fast and Fine run the method
-// colour-neutral and add them in the refresh, All and Final inside the method.
+// colour-neutral and add them in the refresh, All and Final inside the method. Pinned results of
+// each quality, and the relations between them that hold whatever the method makes.
 TEST(RenderDriver, GammaAndColoursAppliedOnceInEveryQuality) {
-    for (int method : {0, 1}) {
+    struct Case {
+        int method;
+        const char *fast, *fine, *all, *neutral, *final;
+    } cases[] = {
+        {0, "093ccfecebce3408", "78fcd8b6036c24c9", "875c5fe5b615f069", "9bd98541e729be17",
+         "e0866170c5702b9b"},
+        {1, "3de6ac0b493e0aa5", "50969f1dc4686d71", "6fc8e348d667f66e", "cc59e33d7d3744a8",
+         "be7b407214d1909c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("method " + std::to_string(c.method));
         Fixture f(360, 270, areaOf(150, 100));  // Fine works at 266 x 200, below the image size
-        f.method.method = method;
+        f.method.method = c.method;
         SelectMethod(f.method);
         f.method.setGamma(1.6);
         ASSERT_EQ(f.method.gammaPosition, 160);
@@ -131,24 +104,33 @@ TEST(RenderDriver, GammaAndColoursAppliedOnceInEveryQuality) {
         f.colour.toneCurve.setPoints({{0, 0.1}, {0.5, 0.6}, {1, 0.9}});
         f.colour.filterMode = 8;  // black and white with sepia
 
-        for (RenderQuality q : {RenderQuality::Fast, RenderQuality::Fine, RenderQuality::All}) {
+        for (auto [q, golden] :
+             {std::pair{RenderQuality::Fast, c.fast}, std::pair{RenderQuality::Fine, c.fine},
+              std::pair{RenderQuality::All, c.all}}) {
             ASSERT_TRUE(f.driver.Render(q));
-            EXPECT_EQ(bytesOf(f.driver.displayImage()), f.expectedPreview(q))
-                << "method " << method << " quality " << static_cast<int>(q);
+            EXPECT_EQ(checksum(bytesOf(f.driver.displayImage())), golden)
+                << "quality " << static_cast<int>(q);
         }
-        // After Fast the render image is the colour-neutral preview the refresh starts from.
+        const Bytes all = bytesOf(f.driver.displayImage());
+
+        // After Fast the render image is the colour-neutral preview the refresh starts from:
+        // what a Fast render with every colour setting at rest makes and shows.
         ASSERT_TRUE(f.driver.Render(RenderQuality::Fast));
-        EXPECT_NE(bytesOf(f.driver.renderImage()), bytesOf(f.driver.displayImage()));
-        WorkingImage neutral;
-        ASSERT_EQ(neutral.CopyFromHost(f.input.data(), f.W, f.H), kImageOk);
-        neutral.Resize(f.driver.fit(1).width, f.driver.fit(1).height, kResizeBlockOrBilinear);
-        runDirect(neutral, f.method, f.colour, true);
-        EXPECT_EQ(bytesOf(f.driver.renderImage()), bytesOf(neutral));
+        const Bytes neutral = bytesOf(f.driver.renderImage());
+        EXPECT_NE(neutral, bytesOf(f.driver.displayImage()));
+        EXPECT_EQ(checksum(neutral), c.neutral);
+        Fixture atRest(f.W, f.H, f.host.rect);
+        atRest.method = f.method;
+        atRest.method.setGamma(1.0);
+        ASSERT_TRUE(atRest.driver.Render(RenderQuality::Fast));
+        EXPECT_EQ(bytesOf(atRest.driver.renderImage()), neutral);
+        EXPECT_EQ(bytesOf(atRest.driver.displayImage()), neutral);
 
         const Bytes shown = bytesOf(f.driver.displayImage());
         ASSERT_TRUE(f.driver.Render(RenderQuality::Final));
-        EXPECT_EQ(bytesOf(f.driver.renderImage()), f.expectedFinal()) << method;
+        EXPECT_EQ(checksum(bytesOf(f.driver.renderImage())), c.final);
         EXPECT_EQ(f.driver.renderImage().width(), 360);
+        EXPECT_EQ(shrunkToPreview(f, f.driver.renderImage()), all);  // All is Final, shrunk
         EXPECT_EQ(bytesOf(f.driver.displayImage()), shown);  // Final leaves the preview alone
         EXPECT_TRUE(f.driver.previewStale());
     }
@@ -175,12 +157,12 @@ TEST(RenderDriver, RefreshAfterAllRendersFastFirst) {
     ASSERT_TRUE(f.driver.ColorRefresh());
     EXPECT_EQ(f.host.renders, renders + 1);
     EXPECT_FALSE(f.driver.previewStale());
-    EXPECT_EQ(bytesOf(f.driver.displayImage()), f.expectedPreview(RenderQuality::Fast));
+    EXPECT_EQ(bytesOf(f.driver.displayImage()), freshFastPreview(f));
     // Now the preview is neutral: further refreshes run no method.
     f.method.setGamma(0.8);
     ASSERT_TRUE(f.driver.ColorRefresh());
     EXPECT_EQ(f.host.renders, renders + 1);
-    EXPECT_EQ(bytesOf(f.driver.displayImage()), f.expectedPreview(RenderQuality::Fast));
+    EXPECT_EQ(bytesOf(f.driver.displayImage()), freshFastPreview(f));
 }
 
 TEST(RenderDriver, RendersInARowNeverAccumulate) {
@@ -220,7 +202,7 @@ TEST(RenderDriver, MethodsOtherThanZeroAndOneRenderNothing) {
         EXPECT_EQ(bytesOf(f.driver.displayImage()), shown);
         f.method.method = 0;
         ASSERT_TRUE(f.driver.ColorRefresh());
-        EXPECT_EQ(bytesOf(f.driver.displayImage()), f.expectedPreview(RenderQuality::Fast));
+        EXPECT_EQ(bytesOf(f.driver.displayImage()), freshFastPreview(f));
     }
 }
 
