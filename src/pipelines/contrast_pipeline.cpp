@@ -2,15 +2,14 @@
 
 #include <array>
 #include <cstddef>
-#include <new>
 #include <vector>
 
 #include "colour/color_pass.h"
-#include "colour/finishing_passes.h"
 #include "common/parallel.h"
 #include "pipelines/colour_back.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
+#include "pipelines/method_run.h"
 #include "pipelines/row_runs.h"
 
 namespace qorva {
@@ -36,77 +35,65 @@ struct ByteTables {
     }
 };
 
+// Method 0 up to and with the colour chain; its planes are freed when it returns.
+void equaliseAndColour(const RunContext& context, const ContrastParams& params, std::uint8_t* image,
+                       int w, int h) {
+    // Ls: the luminance, stretched to 0..255 by the equaliser. The equalised luminance Le is
+    // never stored whole: each row of it goes straight into the colour chain.
+    FloatPlane stretched;
+    stretched.create(w, h);
+    reportProgress(context, 20);
+
+    const ByteTables tables;
+    parallelRows(h, [&](int begin, int end) {
+        const double* red = tables.red.data();
+        const double* green = tables.green.data();
+        const double* blue = tables.blue.data();
+        for (int y = begin; y < end; ++y) {
+            const std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
+            float* ls = stretched.row(y);
+            for (int x = 0; x < w; ++x, px += 3) {
+                ls[x] = static_cast<float>(red[px[0]] + green[px[1]] + blue[px[2]]);
+            }
+        }
+    });
+
+    ColorChainParams chainParams = colorChainParams(params.colour, &context.curves, true);
+    chainParams.brightnessBlend = params.brightnessBlend;
+    chainParams.saturationFactor = params.saturationFactor;
+    const ColorChain chain(chainParams);
+
+    reportProgress(context, 50);
+    equalizeLocalContrastBands(
+        stretched, params.local, context,
+        [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
+            std::vector<float> le(static_cast<std::size_t>(w));
+            const double* unit = tables.unit.data();
+            for (int y = begin; y < end; ++y) {
+                equalisedRow(y, le.data());
+                forEachRun(w, [&](int first, int count) {
+                    std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
+                    // Only the change from stretched to equalised luminance reaches the
+                    // colour of the input bytes.
+                    putColourBack(stretched.row(y) + first, le.data() + first, count, chain, px,
+                                  [&](int x, float q, float& r, float& g, float& b) {
+                                      const std::uint8_t* p = px + 3 * static_cast<std::size_t>(x);
+                                      r = static_cast<float>(q * unit[p[0]]);
+                                      g = static_cast<float>(q * unit[p[1]]);
+                                      b = static_cast<float>(q * unit[p[2]]);
+                                  });
+                });
+            }
+        });
+}
+
 }  // namespace
 
 bool runContrastPipeline(const RunContext& context, const ContrastParams& params) {
-    try {
-        reportProgress(context, 0);
-        const int w = params.width;
-        const int h = params.height;
-        std::uint8_t* image = params.image;
-        if (image == nullptr || w <= 0 || h <= 0) {
-            reportProgress(context, 100);
-            return true;
-        }
-
-        // Ls: the luminance, stretched to 0..255 by the equaliser. The equalised luminance Le is
-        // never stored whole: each row of it goes straight into the colour chain.
-        FloatPlane stretched;
-        stretched.create(w, h);
-        reportProgress(context, 20);
-
-        const ByteTables tables;
-        parallelRows(h, [&](int begin, int end) {
-            const double* red = tables.red.data();
-            const double* green = tables.green.data();
-            const double* blue = tables.blue.data();
-            for (int y = begin; y < end; ++y) {
-                const std::uint8_t* px = image + static_cast<std::size_t>(y) * w * 3;
-                float* ls = stretched.row(y);
-                for (int x = 0; x < w; ++x, px += 3) {
-                    ls[x] = static_cast<float>(red[px[0]] + green[px[1]] + blue[px[2]]);
-                }
-            }
-        });
-
-        ColorChainParams chainParams = colorChainParams(params.colour, &context.curves, true);
-        chainParams.brightnessBlend = params.brightnessBlend;
-        chainParams.saturationFactor = params.saturationFactor;
-        const ColorChain chain(chainParams);
-
-        reportProgress(context, 50);
-        equalizeLocalContrastBands(
-            stretched, params.local, context,
-            [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
-                std::vector<float> le(static_cast<std::size_t>(w));
-                const double* unit = tables.unit.data();
-                for (int y = begin; y < end; ++y) {
-                    equalisedRow(y, le.data());
-                    forEachRun(w, [&](int first, int count) {
-                        std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
-                        // Only the change from stretched to equalised luminance reaches the
-                        // colour of the input bytes.
-                        putColourBack(stretched.row(y) + first, le.data() + first, count, chain, px,
-                                      [&](int x, float q, float& r, float& g, float& b) {
-                                          const std::uint8_t* p =
-                                              px + 3 * static_cast<std::size_t>(x);
-                                          r = static_cast<float>(q * unit[p[0]]);
-                                          g = static_cast<float>(q * unit[p[1]]);
-                                          b = static_cast<float>(q * unit[p[2]]);
-                                      });
-                    });
-                }
-            });
-        reportProgress(context, 90);
-
-        reportProgress(context, 100);
-        stretched.release();
-
-        runFinishingPasses(context, image, w, h, params.colour.filterMode);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    return runMethodFrame(context, params.image, params.width, params.height,
+                          params.colour.filterMode, [&](std::uint8_t* image, int w, int h) {
+                              equaliseAndColour(context, params, image, w, h);
+                          });
 }
 
 }  // namespace qorva

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "colour/color_pass.h"
-#include "colour/finishing_passes.h"
 #include "common/large_buffer.h"
 #include "common/parallel.h"
 #include "common/wide_vectors.h"
@@ -19,6 +18,7 @@
 #include "pipelines/colour_back.h"
 #include "pipelines/float_plane.h"
 #include "pipelines/local_contrast.h"
+#include "pipelines/method_run.h"
 #include "pipelines/row_runs.h"
 #include "tonemap/tone_mapper.h"
 
@@ -347,101 +347,92 @@ void globalRunFromBytes(const GlobalMapping& m, const ByteTerms& terms, const st
     globalRow(m, terms, s.xs, s.ys, s.zs, e, n, s.rs, s.gs, s.bs, ls, s.bins, s.positions);
 }
 
-}  // namespace
+// Method 1 up to and with the colour chain; its planes and the engine's bytes are freed when it
+// returns.
+void mapEqualiseAndColour(const RunContext& context, const ToneMappedParams& params,
+                          std::uint8_t* image, int w, int h) {
+    const float q = params.naturalSaturated;
+    const ByteTerms terms;
 
-bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& params) {
-    try {
-        reportProgress(context, 0);
-        const int w = params.width;
-        const int h = params.height;
-        std::uint8_t* image = params.image;
-        if (image == nullptr || w <= 0 || h <= 0) {
-            reportProgress(context, 100);
-            return true;
+    // Everything below is owned by this scope, so every exit frees it.
+    LargeArray<std::uint8_t> engine;
+    if (q < 1) engine = runEngine(image, w, h, terms);
+    const bool mixEngine = engine != nullptr;
+
+    reportProgress(context, 10);
+    // X, Y and Z, and the equalised R, G and B, are worked out from the bytes wherever they
+    // are needed instead of being kept: that costs less than a plane of memory each. Only
+    // the luminance, which the local equalisation needs whole before its first row, is
+    // kept.
+    FloatPlane stretched;  // Ls, stretched to 0..255 by the local equalisation
+    stretched.create(w, h);
+    reportProgress(context, 15);
+    reportProgress(context, 20);
+
+    LuminanceRange lum = findRange(image, w, h);
+    reportProgress(context, 30);
+    if (lum.lo == lum.hi) lum.hi = lum.lo + 1;
+    const float lo = lum.lo;
+    const float range = lum.hi - lum.lo;
+    const std::vector<float> cumulative = globalEqualisation(context, image, w, h, lo, range);
+    reportProgress(context, 45);
+
+    GlobalMapping mapping;
+    mapping.lo = lo;
+    mapping.range = range;
+    mapping.cumulative = cumulative.data();
+    mapping.q = q;
+    const std::uint8_t* engineBytes = mixEngine ? engine.get() : nullptr;
+    parallelRows(h, [&](int begin, int end) {
+        GlobalRowScratch scratch;
+        for (int y = begin; y < end; ++y) {
+            float* ls = stretched.row(y);
+            forEachRun(w, [&](int first, int n) {
+                globalRunFromBytes(mapping, terms, image, engineBytes, w, y, first, n, scratch,
+                                   ls + first);
+            });
         }
-        const float q = params.naturalSaturated;
-        const ByteTerms terms;
+    });
 
-        // Everything below is owned by this scope, so every exit frees it.
-        LargeArray<std::uint8_t> engine;
-        if (q < 1) engine = runEngine(image, w, h, terms);
-        const bool mixEngine = engine != nullptr;
-
-        reportProgress(context, 10);
-        // X, Y and Z, and the equalised R, G and B, are worked out from the bytes wherever they
-        // are needed instead of being kept: that costs less than a plane of memory each. Only
-        // the luminance, which the local equalisation needs whole before its first row, is
-        // kept.
-        FloatPlane stretched;  // Ls, stretched to 0..255 by the local equalisation
-        stretched.create(w, h);
-        reportProgress(context, 15);
-        reportProgress(context, 20);
-
-        LuminanceRange lum = findRange(image, w, h);
-        reportProgress(context, 30);
-        if (lum.lo == lum.hi) lum.hi = lum.lo + 1;
-        const float lo = lum.lo;
-        const float range = lum.hi - lum.lo;
-        const std::vector<float> cumulative = globalEqualisation(context, image, w, h, lo, range);
-        reportProgress(context, 45);
-
-        GlobalMapping mapping;
-        mapping.lo = lo;
-        mapping.range = range;
-        mapping.cumulative = cumulative.data();
-        mapping.q = q;
-        const std::uint8_t* engineBytes = mixEngine ? engine.get() : nullptr;
-        parallelRows(h, [&](int begin, int end) {
+    reportProgress(context, 50);
+    // Method 1 has no brightness or saturation step and runs the vivid step on every pixel.
+    const ColorChain chain(colorChainParams(params.colour, &context.curves, false));
+    // Le is never stored whole: each equalised row goes straight into the colour chain.
+    // The row's colour is worked out again from its bytes, which are still the input's:
+    // only this row's own chain call below overwrites them, after they are read.
+    equalizeLocalContrastBands(
+        stretched, params.local, context,
+        [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
             GlobalRowScratch scratch;
+            std::vector<float> le(static_cast<std::size_t>(w));
             for (int y = begin; y < end; ++y) {
-                float* ls = stretched.row(y);
+                equalisedRow(y, le.data());
                 forEachRun(w, [&](int first, int n) {
+                    std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
+                    // No luminance this time: the ratio divides by the stored one, which the
+                    // local equalisation has stretched.
                     globalRunFromBytes(mapping, terms, image, engineBytes, w, y, first, n, scratch,
-                                       ls + first);
+                                       nullptr);
+                    putColourBack(stretched.row(y) + first, le.data() + first, n, chain, px,
+                                  [&](int x, float ratio, float& r, float& g, float& b) {
+                                      r = ratio * scratch.rs[x];
+                                      g = ratio * scratch.gs[x];
+                                      b = ratio * scratch.bs[x];
+                                  });
                 });
             }
         });
+    // The engine's bytes were needed until the last row's colour was worked out again.
+    engine.reset();
+}
 
-        reportProgress(context, 50);
-        // Method 1 has no brightness or saturation step and runs the vivid step on every pixel.
-        const ColorChain chain(colorChainParams(params.colour, &context.curves, false));
-        // Le is never stored whole: each equalised row goes straight into the colour chain.
-        // The row's colour is worked out again from its bytes, which are still the input's:
-        // only this row's own chain call below overwrites them, after they are read.
-        equalizeLocalContrastBands(
-            stretched, params.local, context,
-            [&](int begin, int end, const EqualisedRowFn& equalisedRow) {
-                GlobalRowScratch scratch;
-                std::vector<float> le(static_cast<std::size_t>(w));
-                for (int y = begin; y < end; ++y) {
-                    equalisedRow(y, le.data());
-                    forEachRun(w, [&](int first, int n) {
-                        std::uint8_t* px = image + (static_cast<std::size_t>(y) * w + first) * 3;
-                        // No luminance this time: the ratio divides by the stored one, which the
-                        // local equalisation has stretched.
-                        globalRunFromBytes(mapping, terms, image, engineBytes, w, y, first, n,
-                                           scratch, nullptr);
-                        putColourBack(stretched.row(y) + first, le.data() + first, n, chain, px,
-                                      [&](int x, float ratio, float& r, float& g, float& b) {
-                                          r = ratio * scratch.rs[x];
-                                          g = ratio * scratch.gs[x];
-                                          b = ratio * scratch.bs[x];
-                                      });
-                    });
-                }
-            });
-        // The engine's bytes were needed until the last row's colour was worked out again.
-        engine.reset();
-        reportProgress(context, 90);
+}  // namespace
 
-        reportProgress(context, 100);
-        stretched.release();
-
-        runFinishingPasses(context, image, w, h, params.colour.filterMode);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+bool runToneMappedPipeline(const RunContext& context, const ToneMappedParams& params) {
+    return runMethodFrame(context, params.image, params.width, params.height,
+                          params.colour.filterMode, [&](std::uint8_t* image, int w, int h) {
+                              mapEqualiseAndColour(context, params, image, w, h);
+                          });
 }
 
 }  // namespace qorva
