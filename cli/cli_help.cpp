@@ -44,12 +44,12 @@ std::string option(const std::string& name, const std::string& text) {
 }
 
 // "-o, --output PATH", "--clarity[=on|off]".
-std::string optionName(const OptionSpec& spec) {
+std::string optionName(const OptionEntry& entry) {
     std::string name;
-    if (spec.shortName != 0) name = std::string("-") + spec.shortName + ", ";
-    name += "--" + spec.name;
-    if (spec.argument.empty()) return name;
-    return name + (spec.arity == OptionArity::InlineOnly ? "" : " ") + spec.argument;
+    if (entry.shortName != 0) name = std::string("-") + entry.shortName + ", ";
+    name += "--" + entry.name;
+    if (entry.argument.empty()) return name;
+    return name + (entry.arity == OptionArity::InlineOnly ? "" : " ") + entry.argument;
 }
 
 struct GroupText {
@@ -82,8 +82,8 @@ std::string helpText() {
          "channel is passed through unchanged where the output format holds one.\n";
     for (const GroupText& g : kGroups) {
         h += std::string("\n") + g.heading + ":\n";
-        for (const OptionSpec& spec : optionTable())
-            if (spec.group == g.group) h += option(optionName(spec), spec.help);
+        for (const OptionEntry& entry : optionTable())
+            if (entry.group == g.group) h += option(optionName(entry), entry.help);
         h += g.note;
     }
     h += "\nExit status: 0 when every output was written, 1 when an input could not be read or\n"

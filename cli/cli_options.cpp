@@ -115,14 +115,14 @@ struct PendingValue {
     double value;
 };
 
-const OptionSpec* findLongOption(std::string_view name) {
-    for (const OptionSpec& s : optionTable())
+const OptionEntry* findLongOption(std::string_view name) {
+    for (const OptionEntry& s : optionTable())
         if (s.name == name) return &s;
     return nullptr;
 }
 
-const OptionSpec* findShort(char c) {
-    for (const OptionSpec& s : optionTable())
+const OptionEntry* findShort(char c) {
+    for (const OptionEntry& s : optionTable())
         if (s.shortName != 0 && s.shortName == c) return &s;
     return nullptr;
 }
@@ -148,11 +148,11 @@ public:
                 const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
                 std::optional<std::string> inlineValue;
                 if (eq != std::string::npos) inlineValue = arg.substr(eq + 1);
-                const OptionSpec* option = findLongOption(name);
+                const OptionEntry* option = findLongOption(name);
                 if (!option) throw UsageError("unknown option --" + name);
                 handle(*option, inlineValue, i);
             } else if (arg.size() > 1 && arg[0] == '-') {
-                const OptionSpec* option = findShort(arg[1]);
+                const OptionEntry* option = findShort(arg[1]);
                 if (!option) throw UsageError("unknown option " + arg);
                 std::optional<std::string> inlineValue;
                 if (arg.size() > 2) {
@@ -399,14 +399,14 @@ private:
         }
     }
 
-    std::string takeValue(const OptionSpec& option, const std::optional<std::string>& inlineValue,
+    std::string takeValue(const OptionEntry& option, const std::optional<std::string>& inlineValue,
                           std::size_t& i) {
         if (inlineValue) return *inlineValue;
         if (i + 1 >= args_.size()) throw UsageError("--" + option.name + " needs a value");
         return args_[++i];
     }
 
-    void handle(const OptionSpec& option, const std::optional<std::string>& inlineValue,
+    void handle(const OptionEntry& option, const std::optional<std::string>& inlineValue,
                 std::size_t& i) {
         switch (option.arity) {
             case OptionArity::Flag:
@@ -479,34 +479,34 @@ std::string filterList() {
 using G = OptionGroup;
 using A = OptionArity;
 
-std::vector<OptionSpec> buildOptionTable() {
+std::vector<OptionEntry> buildOptionTable() {
     const MethodSettings method;
     const ColorSettings colour;
     const PreviewSize preview;
     const SliderRow& gamma = gammaRow();
-    std::vector<OptionSpec> t{
+    std::vector<OptionEntry> t{
         {"method", 0, A::Value, G::Method, "NAME",
          methodOptionName(kMethodEyeCatching) + " (0) or " +
              methodOptionName(kMethodUltraContrast) + " (1); default " +
              methodOptionName(method.method),
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setMethod(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setMethod(v); }},
     };
     for (const std::string& name : sliderOptionNames())
         t.push_back({name, 0, A::Value, G::Method, "V", methodValueHelp(name),
-                     [](Parser& p, const OptionSpec& o, const std::string& v) {
+                     [](Parser& p, const OptionEntry& o, const std::string& v) {
                          p.addMethodValue(o.name, v);
                      }});
-    const std::vector<OptionSpec> rest{
+    const std::vector<OptionEntry> rest{
         {"gamma", 0, A::Value, G::Colour, "G",
          rowRangeText(gamma) + ", set to the nearest slider step of " +
              formatRowValue(1.0 / gamma.divisor, gamma.divisor) + "; default " +
              formatRowValue(gamma.defaultValue, gamma.divisor),
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setGamma(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setGamma(v); }},
         {"curve", 0, A::Value, G::Colour, "POINTS",
          "tone curve, points \"x,y x,y ...\" in 0 … 1 with x from 0 to 1, never decreasing; "
          "giving it switches the curve on, \"off\" switches it off; default off, " +
              curvePoints(colour.toneCurve),
-         [](Parser& p, const OptionSpec& o, const std::string& v) {
+         [](Parser& p, const OptionEntry& o, const std::string& v) {
              ColorSettings& c = p.options().colour;
              p.setCurve(c.toneCurve, c.curvesOn, o.name, v);
          }},
@@ -514,94 +514,96 @@ std::vector<OptionSpec> buildOptionTable() {
          "colour balance (saturation by hue), points as for --curve, x is the hue, 0.5 is "
          "neutral, the ends share one y; default off, " +
              curvePoints(colour.balanceCurve),
-         [](Parser& p, const OptionSpec& o, const std::string& v) {
+         [](Parser& p, const OptionEntry& o, const std::string& v) {
              ColorSettings& c = p.options().colour;
              p.setCurve(c.balanceCurve, c.balanceOn, o.name, v);
          }},
         {"hue-shift", 0, A::Value, G::Colour, "POINTS",
          "hue shift by hue, points as for --balance; default off, " + curvePoints(colour.hueCurve),
-         [](Parser& p, const OptionSpec& o, const std::string& v) {
+         [](Parser& p, const OptionEntry& o, const std::string& v) {
              ColorSettings& c = p.options().colour;
              p.setCurve(c.hueCurve, c.hueShiftOn, o.name, v);
          }},
         {"filter", 0, A::Value, G::Colour, "NAME|N",
          "colour filter by its chooser name (any case) or number: " + filterList() + "; default 0",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setFilter(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setFilter(v); }},
         {"clarity", 0, A::InlineOnly, G::Colour, "[=on|off]", "clarity pass; default off",
-         [](Parser& p, const OptionSpec& o, const std::string& v) {
+         [](Parser& p, const OptionEntry& o, const std::string& v) {
              p.options().colour.clarityOn = parseSwitch(o.name, v);
          }},
         {"dehaze", 0, A::InlineOnly, G::Colour, "[=on|off]", "de-haze pass; default off",
-         [](Parser& p, const OptionSpec& o, const std::string& v) {
+         [](Parser& p, const OptionEntry& o, const std::string& v) {
              p.options().colour.dehazeOn = parseSwitch(o.name, v);
          }},
         {"settings", 0, A::Value, G::Settings, "FILE.dps",
          "apply a settings file saved by the dialog; options after it override it",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.loadSettings(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.loadSettings(v); }},
         {"save-settings", 0, A::Value, G::Settings, "FILE.dps",
          "write the effective settings as a settings file",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setSaveSettings(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setSaveSettings(v); }},
         {"memory", 0, A::Value, G::Settings, "N",
          "recall setting memory N, " + rangeText("1", "10") +
              " as the memory bar labels them (its tenth cell, labelled 0, is 10 or 0)",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.recallMemory(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.recallMemory(v); }},
         // Read before the other options (Parser::findMemoryFile), so that it may follow
         // --memory.
         {"memory-file", 0, A::Value, G::Settings, "FILE",
          "the memories to read; default memory.ini beside the program, or the per-user copy "
          "when that is newer",
-         [](Parser&, const OptionSpec&, const std::string&) {}},
+         [](Parser&, const OptionEntry&, const std::string&) {}},
         {"print-settings", 0, A::Flag, G::Settings, "", "print the effective settings and exit",
-         [](Parser& p, const OptionSpec&, const std::string&) {
+         [](Parser& p, const OptionEntry&, const std::string&) {
              p.options().printSettings = true;
          }},
         {"output", 'o', A::Value, G::Output, "PATH",
          "output file (one input), or folder (created if missing)",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setOutput(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setOutput(v); }},
         {"format", 0, A::Value, G::Output, "FORMAT",
          "jpeg, png, tiff or ppm; default: the output file's extension, or in a folder each "
          "input's own format",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setFormat(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setFormat(v); }},
         {"suffix", 0, A::Value, G::Output, "TEXT",
          std::string("added to each input name in a folder; default ") + kDefaultSuffix,
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setSuffix(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setSuffix(v); }},
         {"jpeg-quality", 0, A::Value, G::Output, "Q",
          rangeText("1", "100") + "; default " + std::to_string(kDefaultJpegQuality),
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setJpegQuality(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setJpegQuality(v); }},
         {"quality", 0, A::Value, G::Output, "Q",
          "final (the full-size result the host receives), or what the dialog's preview shows "
          "after all, fine or fast; default final",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setQuality(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setQuality(v); }},
         {"preview-size", 0, A::Value, G::Output, "WxH",
          "the preview window's client size for the preview qualities; default " +
              std::to_string(preview.width) + "x" + std::to_string(preview.height),
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setPreviewSize(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setPreviewSize(v); }},
         {"overwrite", 0, A::Flag, G::Output, "",
          "allow an output to replace one of the inputs or a read-only file, and "
          "--save-settings to replace a read-only file",
-         [](Parser& p, const OptionSpec&, const std::string&) { p.options().overwrite = true; }},
+         [](Parser& p, const OptionEntry&, const std::string&) { p.options().overwrite = true; }},
         {"skip-existing", 0, A::Flag, G::Output, "",
          "leave out inputs whose output exists already (to resume a batch)",
-         [](Parser& p, const OptionSpec&, const std::string&) { p.options().skipExisting = true; }},
+         [](Parser& p, const OptionEntry&, const std::string&) {
+             p.options().skipExisting = true;
+         }},
         {"jobs", 'j', A::Value, G::Running, "N",
          "threads in all, " + rangeText("1", "256") +
              "; several inputs are then read, rendered and written side by side; default: one "
              "per processor",
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setJobs(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setJobs(v); }},
         {"max-megapixels", 0, A::Value, G::Running, "N",
          "refuse larger images before decoding them; default " +
              std::to_string(static_cast<int>(kDefaultMaxMegapixels)),
-         [](Parser& p, const OptionSpec&, const std::string& v) { p.setMaxMegapixels(v); }},
+         [](Parser& p, const OptionEntry&, const std::string& v) { p.setMaxMegapixels(v); }},
         {"dry-run", 0, A::Flag, G::Running, "",
          "print each input and its output and the settings; make nothing",
-         [](Parser& p, const OptionSpec&, const std::string&) { p.options().dryRun = true; }},
+         [](Parser& p, const OptionEntry&, const std::string&) { p.options().dryRun = true; }},
         {"quiet", 'q', A::Flag, G::Running, "",
          "no progress bar (it is shown only on a terminal anyway)",
-         [](Parser& p, const OptionSpec&, const std::string&) { p.options().quiet = true; }},
+         [](Parser& p, const OptionEntry&, const std::string&) { p.options().quiet = true; }},
         {"help", 'h', A::Flag, G::Running, "", "this text",
-         [](Parser& p, const OptionSpec&, const std::string&) { p.options().showHelp = true; }},
+         [](Parser& p, const OptionEntry&, const std::string&) { p.options().showHelp = true; }},
         {"version", 0, A::Flag, G::Running, "", "the program's version",
-         [](Parser& p, const OptionSpec&, const std::string&) { p.options().showVersion = true; }},
+         [](Parser& p, const OptionEntry&, const std::string&) { p.options().showVersion = true; }},
     };
     t.insert(t.end(), rest.begin(), rest.end());
     return t;
@@ -609,8 +611,8 @@ std::vector<OptionSpec> buildOptionTable() {
 
 }  // namespace
 
-const std::vector<OptionSpec>& optionTable() {
-    static const std::vector<OptionSpec> table = buildOptionTable();
+const std::vector<OptionEntry>& optionTable() {
+    static const std::vector<OptionEntry> table = buildOptionTable();
     return table;
 }
 

@@ -67,7 +67,7 @@ enum class OptionGroup { Method, Colour, Settings, Output, Running };
 
 // One option of the command line: the parser finds and applies it from here, --help lists it
 // from here, in table order within its group.
-struct OptionSpec {
+struct OptionEntry {
     std::string name;  // "output" for --output
     char shortName;    // 'o' for -o, 0 for none
     OptionArity arity;
@@ -75,11 +75,11 @@ struct OptionSpec {
     std::string argument;  // what --help shows after the name ("PATH", "[=on|off]")
     std::string help;
     // Applies the option's value (empty for a flag; "on" for a bare switch).
-    void (*apply)(Parser& parser, const OptionSpec& option, const std::string& value);
+    void (*apply)(Parser& parser, const OptionEntry& option, const std::string& value);
 };
 
 // Every option, the method values of the slider tables among them.
-const std::vector<OptionSpec>& optionTable();
+const std::vector<OptionEntry>& optionTable();
 
 // args: the arguments after the program name. Throws UsageError.
 CliOptions parseCommandLine(const std::vector<std::string>& args,

@@ -69,10 +69,10 @@ TEST(CliOptions, EveryOptionHasARowInTheReadmeReference) {
             if (rows.find("`" + name + after) != std::string::npos) return true;
         return false;
     };
-    for (const OptionSpec& spec : optionTable()) {
-        EXPECT_TRUE(named("--" + spec.name)) << "--" << spec.name;
-        if (spec.shortName != 0) {
-            EXPECT_TRUE(named(std::string("-") + spec.shortName)) << spec.name;
+    for (const OptionEntry& entry : optionTable()) {
+        EXPECT_TRUE(named("--" + entry.name)) << "--" << entry.name;
+        if (entry.shortName != 0) {
+            EXPECT_TRUE(named(std::string("-") + entry.shortName)) << entry.name;
         }
     }
 }
