@@ -479,6 +479,13 @@ std::string filterList() {
 using G = OptionGroup;
 using A = OptionArity;
 
+// The three curve options differ only in the curve and the switch they set.
+template <CurveModel ColorSettings::*curve, bool ColorSettings::*on>
+void applyCurve(Parser& p, const OptionEntry& o, const std::string& v) {
+    ColorSettings& c = p.options().colour;
+    p.setCurve(c.*curve, c.*on, o.name, v);
+}
+
 std::vector<OptionEntry> buildOptionTable() {
     const MethodSettings method;
     const ColorSettings colour;
@@ -506,24 +513,15 @@ std::vector<OptionEntry> buildOptionTable() {
          "tone curve, points \"x,y x,y ...\" in 0 … 1 with x from 0 to 1, never decreasing; "
          "giving it switches the curve on, \"off\" switches it off; default off, " +
              curvePoints(colour.toneCurve),
-         [](Parser& p, const OptionEntry& o, const std::string& v) {
-             ColorSettings& c = p.options().colour;
-             p.setCurve(c.toneCurve, c.curvesOn, o.name, v);
-         }},
+         applyCurve<&ColorSettings::toneCurve, &ColorSettings::curvesOn>},
         {"balance", 0, A::Value, G::Colour, "POINTS",
          "colour balance (saturation by hue), points as for --curve, x is the hue, 0.5 is "
          "neutral, the ends share one y; default off, " +
              curvePoints(colour.balanceCurve),
-         [](Parser& p, const OptionEntry& o, const std::string& v) {
-             ColorSettings& c = p.options().colour;
-             p.setCurve(c.balanceCurve, c.balanceOn, o.name, v);
-         }},
+         applyCurve<&ColorSettings::balanceCurve, &ColorSettings::balanceOn>},
         {"hue-shift", 0, A::Value, G::Colour, "POINTS",
          "hue shift by hue, points as for --balance; default off, " + curvePoints(colour.hueCurve),
-         [](Parser& p, const OptionEntry& o, const std::string& v) {
-             ColorSettings& c = p.options().colour;
-             p.setCurve(c.hueCurve, c.hueShiftOn, o.name, v);
-         }},
+         applyCurve<&ColorSettings::hueCurve, &ColorSettings::hueShiftOn>},
         {"filter", 0, A::Value, G::Colour, "NAME|N",
          "colour filter by its chooser name (any case) or number: " + filterList() + "; default 0",
          [](Parser& p, const OptionEntry&, const std::string& v) { p.setFilter(v); }},
