@@ -119,22 +119,20 @@ const std::array<LayoutRow, 7>& layoutTable() {
     return rows;
 }
 
-const std::vector<StoredSlot>& storedLayoutAt(std::size_t index) {
-    static const std::array<std::vector<StoredSlot>, 7> layouts = [] {
-        std::array<std::vector<StoredSlot>, 7> all;
-        for (std::size_t i = 0; i < all.size(); ++i) all[i] = slotsOf(layoutTable()[i]);
-        return all;
-    }();
-    return layouts[index];
-}
+// Both orders of each id, made once from the layout table.
+struct StoredOrders {
+    std::vector<StoredSlot> file;
+    std::vector<std::size_t> memory;
+};
 
-const std::vector<std::size_t>& memoryLayoutAt(std::size_t index) {
-    static const std::array<std::vector<std::size_t>, 7> layouts = [] {
-        std::array<std::vector<std::size_t>, 7> all;
-        for (std::size_t i = 0; i < all.size(); ++i) all[i] = memoryPositionsOf(layoutTable()[i]);
+const StoredOrders& storedOrdersAt(std::size_t index) {
+    static const std::array<StoredOrders, 7> orders = [] {
+        std::array<StoredOrders, 7> all;
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = {slotsOf(layoutTable()[i]), memoryPositionsOf(layoutTable()[i])};
         return all;
     }();
-    return layouts[index];
+    return orders[index];
 }
 
 // Truncation toward zero that saturates instead of overflowing on values a file can carry.
@@ -184,13 +182,13 @@ bool hasStoredValues(int id) {
 const std::vector<StoredSlot>& storedLayout(int id) {
     static const std::vector<StoredSlot> none;
     if (!hasStoredValues(id)) return none;
-    return storedLayoutAt(storedIndex(id));
+    return storedOrdersAt(storedIndex(id)).file;
 }
 
 const std::vector<std::size_t>& memoryLayout(int id) {
     static const std::vector<std::size_t> none;
     if (!hasStoredValues(id)) return none;
-    return memoryLayoutAt(storedIndex(id));
+    return storedOrdersAt(storedIndex(id)).memory;
 }
 
 std::vector<double> defaultStoredValues(int id) {
