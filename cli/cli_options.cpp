@@ -102,6 +102,17 @@ std::vector<CurvePoint> parseCurve(const std::string& option, const std::string&
     return points;
 }
 
+// The values a slider row can show, from its first position to its last.
+double rowMinimum(const SliderRow& row) {
+    return static_cast<double>(row.minPosition) / row.divisor;
+}
+double rowMaximum(const SliderRow& row) {
+    return static_cast<double>(row.maxPosition) / row.divisor;
+}
+bool withinRow(const SliderRow& row, double value) {
+    return value >= rowMinimum(row) && value <= rowMaximum(row);
+}
+
 bool parseSwitch(const std::string& option, const std::string& value) {
     const std::string v = lower(value);
     if (v == "on" || v == "1" || v == "yes" || v == "true") return true;
@@ -187,8 +198,7 @@ public:
     void setGamma(const std::string& value) {
         const SliderRow& row = gammaRow();
         auto g = parseDouble(value);
-        if (!g || *g < static_cast<double>(row.minPosition) / row.divisor ||
-            *g > static_cast<double>(row.maxPosition) / row.divisor)
+        if (!g || !withinRow(row, *g))
             throw UsageError("--gamma must be a number within " + rowRangeText(row) + ", not \"" +
                              value + "\"");
         // The slider moves in steps of one position: the value lands on the nearest one.
@@ -380,8 +390,7 @@ private:
                 throw UsageError("--" + p.option + " does not belong to method " +
                                  std::to_string(m.method) + " (" + table->name + "), which takes " +
                                  methodOptionsList(*table));
-            if (p.value < static_cast<double>(row->minPosition) / row->divisor ||
-                p.value > static_cast<double>(row->maxPosition) / row->divisor)
+            if (!withinRow(*row, p.value))
                 throw UsageError("--" + p.option + " (" + row->label + ") must be within " +
                                  rowRangeText(*row) + ", not " + formatNumber(p.value));
             m.value(row->row) = p.value;
@@ -619,9 +628,8 @@ std::string rangeText(const std::string& lo, const std::string& hi) {
 }
 
 std::string rowRangeText(const SliderRow& row) {
-    return rangeText(
-        formatRowValue(static_cast<double>(row.minPosition) / row.divisor, row.divisor),
-        formatRowValue(static_cast<double>(row.maxPosition) / row.divisor, row.divisor));
+    return rangeText(formatRowValue(rowMinimum(row), row.divisor),
+                     formatRowValue(rowMaximum(row), row.divisor));
 }
 
 std::string keptTogether(std::string text) {

@@ -38,12 +38,8 @@ std::string settingsReport(const MethodSettings& method, const ColorSettings& co
     if (table) {
         for (const SliderRow& row : table->rows) {
             if (!row.enabled) continue;
-            const std::string range =
-                formatRowValue(static_cast<double>(row.minPosition) / row.divisor, row.divisor) +
-                " … " +
-                formatRowValue(static_cast<double>(row.maxPosition) / row.divisor, row.divisor);
             out += line(row.option, formatNumber(method.value(row.row)),
-                        std::string(row.label) + ", " + range);
+                        std::string(row.label) + ", " + rowRangeText(row));
         }
     }
     out += line("gamma", formatRowValue(method.gammaPosition / 100.0, 100),
