@@ -40,9 +40,12 @@ std::uintptr_t gIndices = 0;
     std::abort();
 }
 
+// Every access to a variable passes here: only the first of the module takes the lock.
 DWORD slot() {
+    if (const DWORD made = __atomic_load_n(&gSlot, __ATOMIC_ACQUIRE); made != TLS_OUT_OF_INDEXES)
+        return made;
     AcquireSRWLockExclusive(&gLock);
-    if (gSlot == TLS_OUT_OF_INDEXES) gSlot = TlsAlloc();
+    if (gSlot == TLS_OUT_OF_INDEXES) __atomic_store_n(&gSlot, TlsAlloc(), __ATOMIC_RELEASE);
     const DWORD result = gSlot;
     ReleaseSRWLockExclusive(&gLock);
     if (result == TLS_OUT_OF_INDEXES) outOfStorage();
@@ -131,7 +134,7 @@ void releaseThreadStorage() {
 void releaseStorageSlot() {
     AcquireSRWLockExclusive(&gLock);
     if (gSlot != TLS_OUT_OF_INDEXES) TlsFree(gSlot);
-    gSlot = TLS_OUT_OF_INDEXES;
+    __atomic_store_n(&gSlot, TLS_OUT_OF_INDEXES, __ATOMIC_RELEASE);
     ReleaseSRWLockExclusive(&gLock);
 }
 
