@@ -6,14 +6,15 @@
 
 namespace host {
 
-DialogRun runWithDialog(const Document& original, DialogDriver::Script script,
-                        HostOptions options) {
+DialogRun runWithDialog(const Document& original, DialogDriver::Script script, HostOptions options,
+                        const LoadedModule& loaded) {
     PluginLibrary library(windowsPath(testFiles().plugin));
     DialogRun run;
     if (!library.entry()) {
         run.failures.push_back("the plug-in did not load");
         return run;
     }
+    if (loaded && !loaded(library.module(), run.failures)) return run;
     FilterHost host(library.entry(), original, options);
     DialogDriver driver(std::move(script));
     run.result = host.runFilter();

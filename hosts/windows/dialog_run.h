@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,12 @@ struct DialogRun {
     std::vector<std::uint8_t> outBuffer;
 };
 
+// loaded, when given, sees the plug-in's module before the filter is called (to stand in for
+// what it imports); false ends the run there, with a failure it noted.
+using LoadedModule = std::function<bool(HMODULE module, std::vector<std::string>& failures)>;
+
 DialogRun runWithDialog(const Document& original, DialogDriver::Script script,
-                        HostOptions options = {});
+                        HostOptions options = {}, const LoadedModule& loaded = {});
 
 // The generated photograph the dialog tests work on.
 Document photo(int width, int height);

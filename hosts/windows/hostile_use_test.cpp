@@ -593,15 +593,22 @@ struct ProcessFigures {
     SIZE_T privateBytes = 0;
 };
 
-// The process's open kernel handles. Wine answers GetProcessHandleCount with 0: there every
-// handle value the process could have been given is asked about instead.
+// Every handle value the process could have been given that is open now.
+std::vector<HANDLE> openHandles() {
+    std::vector<HANDLE> handles;
+    DWORD flags = 0;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            handles.push_back(reinterpret_cast<HANDLE>(value));
+    return handles;
+}
+
+// The process's open kernel handles. Wine answers GetProcessHandleCount with 0: there the open
+// handle values are counted instead.
 DWORD handleCount() {
     DWORD count = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
-    DWORD flags = 0;
-    for (std::uintptr_t value = 4; value < 0x10000; value += 4)
-        count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != 0;
-    return count;
+    return static_cast<DWORD>(openHandles().size());
 }
 
 // The kind of each open handle ("Event", "Semaphore", ...), for saying what a run kept.
@@ -611,10 +618,7 @@ std::vector<std::string> handleKinds() {
         char rest[512];
     };
     std::vector<std::string> kinds;
-    DWORD flags = 0;
-    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
-        const auto handle = reinterpret_cast<HANDLE>(value);
-        if (!GetHandleInformation(handle, &flags)) continue;
+    for (const HANDLE handle : openHandles()) {
         TypeName type{};
         std::string kind = "?";
         // ObjectTypeInformation: the record starts with the kind's name.

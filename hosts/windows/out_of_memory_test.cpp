@@ -16,13 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "common/filter_host.h"
 #include "ui/model/dialog_controls.h"
 #include "ui/model/hdr_dialog_controller.h"
 #include "windows/dialog_driver.h"
 #include "windows/dialog_run.h"
-#include "windows/plugin_library.h"
-#include "windows/test_files.h"
 
 namespace host {
 namespace {
@@ -97,62 +94,45 @@ void redirect(HMODULE module, const char* name, Function replacement, Function& 
         redirectImport(module, "msvcrt.dll", name, reinterpret_cast<void*>(replacement)));
 }
 
-struct ShortageRun {
-    std::int16_t result = 1;
-    std::vector<std::string> failures;
-    std::vector<std::uint8_t> output;
-};
-
-ShortageRun runShortOfMemory(const Document& original, DialogDriver::Script script) {
-    ShortageRun run;
-    PluginLibrary library(windowsPath(testFiles().plugin));
-    if (!library.entry()) {
-        run.failures.push_back("the plug-in did not load");
-        return run;
-    }
-    redirect(library.module(), "malloc", &shortMalloc, gMalloc);
-    redirect(library.module(), "calloc", &shortCalloc, gCalloc);
-    redirect(library.module(), "realloc", &shortRealloc, gRealloc);
-    if (!gMalloc || !gCalloc || !gRealloc) {
-        run.failures.push_back("the plug-in does not allocate through the C runtime");
-        return run;
-    }
-    FilterHost host(library.entry(), original);
-    DialogDriver driver(std::move(script));
-    run.result = host.runFilter();
-    run.failures = driver.finish();
-    run.output = host.document().pixels;
-    gShortOfMemory = false;
-    return run;
+// The plug-in's allocation imports pointed at the ones above.
+bool redirectAllocations(HMODULE module, std::vector<std::string>& failures) {
+    redirect(module, "malloc", &shortMalloc, gMalloc);
+    redirect(module, "calloc", &shortCalloc, gCalloc);
+    redirect(module, "realloc", &shortRealloc, gRealloc);
+    if (gMalloc && gCalloc && gRealloc) return true;
+    failures.push_back("the plug-in does not allocate through the C runtime");
+    return false;
 }
 
 TEST(OutOfMemoryInTheDialog, APreviewReportsItAndOkGivesTheHostMemFullErr) {
     const Document original = photo(3000, 2000);
     std::string failedStatus, recoveredStatus;
     int refusedByPreview = 0;
-    const ShortageRun run = runShortOfMemory(original, [&](DialogDriver& d) {
-        if (!d.waitForFirstPreview(120000)) return;
-        const RECT all = d.clientRectOf(ctl::kAll);
-        const RECT fast = d.clientRectOf(ctl::kFast);
-        const RECT ok = d.clientRectOf(IDOK);
-        const auto middle = [](const RECT& r, bool x) {
-            return x ? (r.right - r.left) / 2 : (r.bottom - r.top) / 2;
-        };
-        gShortOfMemory = true;
-        d.realClick(ctl::kAll, middle(all, true), middle(all, false));
-        d.waitFor([&d] { return d.previewStatus() == qorva::kPreviewMemoryMessage; }, 60000,
-                  "the preview's out-of-memory message");
-        failedStatus = d.previewStatus();
-        refusedByPreview = gRefused;
-        // Memory is back: the dialog works as before.
-        gShortOfMemory = false;
-        d.realClick(ctl::kFast, middle(fast, true), middle(fast, false));
-        d.waitFor([&d] { return d.previewStatus().empty(); }, 60000, "a working fast preview");
-        recoveredStatus = d.previewStatus();
-        gShortOfMemory = true;
-        d.realClick(IDOK, middle(ok, true), middle(ok, false));
-    });
-    for (const std::string& failure : run.failures) ADD_FAILURE() << failure;
+    const DialogRun run = runWithDialog(
+        original,
+        [&](DialogDriver& d) {
+            if (!d.waitForFirstPreview(120000)) return;
+            const auto clickMiddleOf = [&d](int id) {
+                const RECT r = d.clientRectOf(id);
+                d.realClick(id, (r.right - r.left) / 2, (r.bottom - r.top) / 2);
+            };
+            gShortOfMemory = true;
+            clickMiddleOf(ctl::kAll);
+            d.waitFor([&d] { return d.previewStatus() == qorva::kPreviewMemoryMessage; }, 60000,
+                      "the preview's out-of-memory message");
+            failedStatus = d.previewStatus();
+            refusedByPreview = gRefused;
+            // Memory is back: the dialog works as before.
+            gShortOfMemory = false;
+            clickMiddleOf(ctl::kFast);
+            d.waitFor([&d] { return d.previewStatus().empty(); }, 60000, "a working fast preview");
+            recoveredStatus = d.previewStatus();
+            gShortOfMemory = true;
+            clickMiddleOf(IDOK);
+        },
+        {}, redirectAllocations);
+    gShortOfMemory = false;
+    EXPECT_NO_FAILURES(run);
     EXPECT_EQ(failedStatus, qorva::kPreviewMemoryMessage);
     EXPECT_GT(refusedByPreview, 0);
     EXPECT_EQ(recoveredStatus, "");
